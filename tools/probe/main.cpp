@@ -31,6 +31,11 @@ const Command kCommands[] = {
      L"tvprobe watch [--escape] [--thread-names] -- PROGRAM [ARGS...]\n"
      L"    run PROGRAM as a debuggee, print each OutputDebugString text as one line (its own line end\n"
      L"    removed; with --escape CR and LF show as \\r and \\n), exit with the program's exit code"},
+    {L"download", RunDownload,
+     L"tvprobe download --type N --url URL --out PATH [--cainfo CA.pem]\n"
+     L"    download URL to PATH with the installer's downloader for DownloadType N (2 system service,\n"
+     L"    3 two ranges, other single stream), print each status event as \"<code> <value> <text>\";\n"
+     L"    exit 0 when the download succeeded (1003), 1 when it failed (1004)"},
 };
 
 int Usage() {
