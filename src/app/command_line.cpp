@@ -1,18 +1,20 @@
 #include "app/command_line.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cerrno>
 #include <climits>
 #include <cwchar>
 
 #include "utils/scoped.h"
+#include "utils/system_library.h"
 
 bool CommandLineArgs::Split(const wchar_t* commandLine) {
   table_.clear();
+  using CommandLineToArgvWFn = LPWSTR*(WINAPI*)(LPCWSTR, int*);
+  static const auto split = Utils::SystemFunction<CommandLineToArgvWFn>(L"shell32.dll", "CommandLineToArgvW");
   int count = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(commandLine, &count);
+  LPWSTR* argv = split ? split(commandLine, &count) : nullptr;
   if (argv == nullptr) return false;
   Utils::ScopedLocalMemory owner(argv);
   for (int i = 0; i < count; ++i) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "download/curl_handles.h"
+#include "utils/strings.h"
 
 class CCurlDownloader;
 
@@ -37,6 +38,9 @@ class CurlClient {
 
   const std::string& effectiveUrl() const { return effectiveUrl_; }
   double fileLength() const { return fileLength_; }
+  // MD5 of the file the last successful Start put in place, computed while
+  // it was written (empty when it could not be).
+  const std::string& fileDigest() const { return fileDigest_; }
 
   // The probing requests; they use none of the client's fields.
   static Download::ScopedCurl Head(const std::string& url);
@@ -60,4 +64,12 @@ class CurlClient {
   int64_t lastProgressSecond_ = 0;
   std::atomic<bool> stop_{false};
   std::string effectiveUrl_;
+
+  // The running transfer's part file; with a digest in the URL, the digest
+  // of everything in it, kept while it is written.
+  static size_t WriteToPart(char* data, size_t size, size_t count, void* client);
+  FILE* part_ = nullptr;
+  Utils::Md5 partDigest_;
+  bool partDigestValid_ = false;
+  std::string fileDigest_;
 };

@@ -68,7 +68,8 @@ unsigned int CCurlDownloader::dlThreadFun(void* data) {
     result = self->client_.Start();
   }
 
-  switch (Download::CheckDigest(self->client_.effectiveUrl(), Utils::ToNarrow(self->path_, CP_ACP))) {
+  switch (Download::CheckDigest(self->client_.effectiveUrl(), Utils::ToNarrow(self->path_, CP_ACP),
+                                self->client_.fileDigest())) {
     case Download::DigestVerdict::kMissing:
       self->Report(DL_CODE_MD5_NOTICE, 0.0, kDigestMissing);
       break;

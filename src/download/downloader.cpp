@@ -35,10 +35,11 @@ std::string NarrowUrl(const std::wstring& url) {
   return Utils::ToNarrow(url, url.rfind(L"file:///", 0) == 0 ? CP_ACP : CP_UTF8);
 }
 
-DigestVerdict CheckDigest(const std::string& effectiveUrl, const std::string& narrowTargetPath) {
+DigestVerdict CheckDigest(const std::string& effectiveUrl, const std::string& narrowTargetPath,
+                          const std::string& knownDigest) {
   const std::string expected = Utils::Md5FromUrl(effectiveUrl);
   if (expected.size() != 32) return DigestVerdict::kMissing;
-  const std::string actual = Utils::FileMd5Hex(narrowTargetPath);
+  const std::string actual = knownDigest.empty() ? Utils::FileMd5Hex(narrowTargetPath) : knownDigest;
   // An unreadable file gives no digest and counts as good.
   if (actual.size() == 32 && actual != expected) return DigestVerdict::kMismatch;
   return DigestVerdict::kMatch;

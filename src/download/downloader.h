@@ -54,7 +54,10 @@ std::string NarrowUrl(const std::wstring& url);
 // directory of the effective URL (missing unless 32 characters long); the
 // file's MD5 must equal it exactly (an upper-case digest never does). A file
 // that cannot be read gives no digest and counts as a match.
+// `knownDigest`, when not empty, is the file's MD5 computed while it was
+// written; the file is then not read again.
 enum class DigestVerdict { kMissing, kMatch, kMismatch };
-DigestVerdict CheckDigest(const std::string& effectiveUrl, const std::string& narrowTargetPath);
+DigestVerdict CheckDigest(const std::string& effectiveUrl, const std::string& narrowTargetPath,
+                          const std::string& knownDigest = std::string());
 
 }  // namespace Download

@@ -123,6 +123,10 @@ unsigned int CMTCurlDownloader::Start_Down(void* data) {
     node->lastOffset = start - 1;
     node->handle = curl_easy_init();
     node->url = self->effectiveUrl_;
+    if (i == 0 && self->expectedDigest_.size() == 32) {
+      node->digest = std::make_unique<Utils::Md5>();
+      if (already > 0 && !node->digest->UpdateFromFile(node->partPath)) node->digest.reset();
+    }
     if (node->lastOffset < node->nextOffset) {
       node->status = 0;  // the part file already holds the whole range
     } else {
@@ -223,6 +227,7 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode* part) {
   options |= curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   options |= curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 5L);
   options |= curl_easy_setopt(c, CURLOPT_RANGE, range);
+  options |= curl_easy_setopt(c, CURLOPT_BUFFERSIZE, Download::kReceiveBuffer);
   if (options != 0) return options;
 
   int result = curl_easy_perform(c);
@@ -279,6 +284,7 @@ size_t CMTCurlDownloader::WritePart(char* data, size_t size, size_t count, void*
   if (part->answerRejected || part->file == nullptr || part->nextOffset > part->lastOffset) return 0;
   const size_t wanted = std::min<uint64_t>(size * count, static_cast<uint64_t>(part->lastOffset - part->nextOffset + 1));
   const size_t written = std::fwrite(data, 1, wanted, part->file);
+  if (part->digest && !part->digest->Update(data, written)) part->digest.reset();
   part->nextOffset += static_cast<int64_t>(written);
   part->bytesReceived += static_cast<int64_t>(written);
   return written;  // fewer than offered: libcurl ends the attempt with a write error
@@ -319,7 +325,8 @@ void CMTCurlDownloader::downloadThreadFun(CMTCurlDownloader* self, DownloadPartN
     std::fclose(part->file);
     part->file = nullptr;
   }
-  --self->runningParts_;
+  std::lock_guard<std::mutex> lock(self->partsLock_);
+  if (--self->runningParts_ <= 0) self->partsDone_.notify_all();
 }
 
 void CMTCurlDownloader::ReleaseParts() {
@@ -349,7 +356,12 @@ void CMTCurlDownloader::FinishUnsuccessfully(int status) {
 }
 
 void CMTCurlDownloader::waitForFinishThreadFun(CMTCurlDownloader* self) {
-  while (self->runningParts_ > 0) ::Sleep(200);
+  {
+    // Woken by the last range thread (rather than polling) so the join
+    // starts the moment the last byte is in.
+    std::unique_lock<std::mutex> lock(self->partsLock_);
+    self->partsDone_.wait(lock, [self] { return self->runningParts_ <= 0; });
+  }
   if (self->stopping_) return;
 
   for (const auto& part : self->parts_) {
@@ -365,15 +377,19 @@ void CMTCurlDownloader::waitForFinishThreadFun(CMTCurlDownloader* self) {
     self->lastReportedPercent_ = 0.0;
   }
   bool joined = false;
+  // The digest of part 0 is complete; it goes on over each later part as
+  // that part is copied.
+  std::unique_ptr<Utils::Md5> digest = std::move(self->parts_[0]->digest);
   if (FILE* first = std::fopen(self->PartPath(0).c_str(), "ab+")) {
     joined = true;
-    std::vector<char> buffer(1 << 20);
+    std::vector<char> buffer(256 * 1024);
     for (size_t i = 1; i < self->parts_.size(); ++i) {
       const std::string& name = self->parts_[i]->partPath;
       if (FILE* next = std::fopen(name.c_str(), "rb+")) {
         size_t got = 0;
         while ((got = std::fread(buffer.data(), 1, buffer.size(), next)) > 0) {
           if (std::fwrite(buffer.data(), 1, got, first) != got) joined = false;
+          if (digest && !digest->Update(buffer.data(), got)) digest.reset();
         }
         std::fclose(next);
       }
@@ -389,7 +405,8 @@ void CMTCurlDownloader::waitForFinishThreadFun(CMTCurlDownloader* self) {
   }
   self->DeletePartFiles();
 
-  switch (Download::CheckDigest(self->effectiveUrl_, self->narrowPath_)) {
+  const std::string fileDigest = digest ? digest->FinishHex() : std::string();
+  switch (Download::CheckDigest(self->effectiveUrl_, self->narrowPath_, fileDigest)) {
     case Download::DigestVerdict::kMissing:
       self->Report(DL_CODE_MD5_NOTICE, 0.0, kDigestMissing);
       break;

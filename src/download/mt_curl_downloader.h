@@ -22,6 +22,7 @@
 #include <curl/curl.h>
 
 #include "download/downloader.h"
+#include "utils/strings.h"
 #include "utils/thread.h"
 
 class CMTCurlDownloader : public CDownloader {
@@ -40,6 +41,9 @@ class CMTCurlDownloader : public CDownloader {
     std::string partPath;
     int status = -1;  // 0 complete, -1 pending, -2 part file failed to open, else libcurl result
     std::atomic<int64_t> bytesReceived{0};
+    // Range 0, when the URL carries a digest: the MD5 of its part file so
+    // far, kept while it is written; the join continues it over later parts.
+    std::unique_ptr<Utils::Md5> digest;
 
     // The answer of the running attempt, checked before its first byte is stored.
     long responseStatus = 0;
@@ -88,6 +92,8 @@ class CMTCurlDownloader : public CDownloader {
   std::string expectedDigest_;
   double lastReportedPercent_ = 0.0;
   std::atomic<int> runningParts_{0};
+  std::mutex partsLock_;  // with partsDone_: the completion thread waits for the count to reach 0
+  std::condition_variable partsDone_;
   std::mutex lock_;  // progress bookkeeping
   int64_t lastProgressSecond_ = 0;
   bool retried_ = false;

@@ -3,6 +3,7 @@
 #include <wininet.h>
 
 #include "utils/strings.h"
+#include "utils/system_library.h"
 #include "utils/trace.h"
 
 CWinDownloader::CBindCallback::~CBindCallback() {
@@ -86,17 +87,29 @@ void CWinDownloader::Report(int code, double value, const wchar_t* text) {
   if (callback_) callback_(code, value, text);
 }
 
+namespace {
+
+// urlmon and OLE are loaded only by a process that uses this downloader.
+using CoInitializeFn = HRESULT(WINAPI*)(LPVOID);
+using CoUninitializeFn = void(WINAPI*)();
+using URLDownloadToFileWFn = HRESULT(WINAPI*)(LPUNKNOWN, LPCWSTR, LPCWSTR, DWORD, LPBINDSTATUSCALLBACK);
+
+}  // namespace
+
 unsigned int CWinDownloader::DownloadBody(void* data) {
   auto* self = static_cast<CWinDownloader*>(data);
   if (self->bindCallback_.abort) return 0;  // torn down before it was started
-  ::CoInitialize(nullptr);
+  const auto coInitialize = Utils::SystemFunction<CoInitializeFn>(L"ole32.dll", "CoInitialize");
+  const auto coUninitialize = Utils::SystemFunction<CoUninitializeFn>(L"ole32.dll", "CoUninitialize");
+  const auto download = Utils::SystemFunction<URLDownloadToFileWFn>(L"urlmon.dll", "URLDownloadToFileW");
+  if (coInitialize) coInitialize(nullptr);
   self->Report(DL_CODE_START, 1.0, L"");
   const std::wstring requestUrl = RequestUrl(self->url_);
   for (int attempt = 1; attempt <= 3; ++attempt) {
     self->bindCallback_.binding = nullptr;
     self->bindCallback_.httpStatus = 0;
-    HRESULT result =
-        ::URLDownloadToFileW(nullptr, requestUrl.c_str(), self->path_.c_str(), 0, &self->bindCallback_);
+    HRESULT result = download ? download(nullptr, requestUrl.c_str(), self->path_.c_str(), 0, &self->bindCallback_)
+                              : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     self->bindCallback_.binding = nullptr;
     if (result == S_OK && self->bindCallback_.httpStatus >= 400) {
       // An error page is not the package.
@@ -111,6 +124,6 @@ unsigned int CWinDownloader::DownloadBody(void* data) {
     ::Sleep(1000);
     if (attempt == 3) self->Report(DL_CODE_FAIL, static_cast<double>(result), Download::kUrlDownloadToFileText);
   }
-  ::CoUninitialize();
+  if (coInitialize && coUninitialize) coUninitialize();
   return 0;
 }

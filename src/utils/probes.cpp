@@ -1,6 +1,7 @@
 #include "utils/probes.h"
 
 #include "utils/scoped.h"
+#include "utils/system_library.h"
 
 namespace Utils {
 
@@ -16,7 +17,9 @@ OsVersionNumbers QueryOsVersionNumbers() {
     query(&numbers.major, &numbers.minor, &numbers.build);
     numbers.build &= 0xFFFF;
   }
-  numbers.serverR2 = ::GetSystemMetrics(SM_SERVERR2) != 0;
+  using GetSystemMetricsFn = int(WINAPI*)(int);
+  if (auto metrics = SystemFunction<GetSystemMetricsFn>(L"user32.dll", "GetSystemMetrics"))
+    numbers.serverR2 = metrics(SM_SERVERR2) != 0;
   return numbers;
 }
 

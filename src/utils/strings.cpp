@@ -2,6 +2,8 @@
 
 #include <bcrypt.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cwctype>
 #include <memory>
 #include <vector>
@@ -48,46 +50,60 @@ std::wstring UrlEncode(const std::wstring& url) {
   return ToWide(encoded, CP_UTF8);
 }
 
-namespace {
+Md5::Md5() { Reset(); }
 
-// CNG objects closed in reverse order of creation.
-struct Md5Hash {
-  BCRYPT_ALG_HANDLE algorithm = nullptr;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  ~Md5Hash() {
-    if (hash) ::BCryptDestroyHash(hash);
-    if (algorithm) ::BCryptCloseAlgorithmProvider(algorithm, 0);
+Md5::~Md5() {
+  if (hash_) ::BCryptDestroyHash(hash_);
+  if (algorithm_) ::BCryptCloseAlgorithmProvider(algorithm_, 0);
+}
+
+void Md5::Reset() {
+  if (hash_) ::BCryptDestroyHash(hash_);
+  hash_ = nullptr;
+  failed_ = false;
+  if (!algorithm_ && !BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_MD5_ALGORITHM, nullptr, 0))) {
+    algorithm_ = nullptr;
+    failed_ = true;
+    return;
   }
-  bool Open() {
-    return BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_MD5_ALGORITHM, nullptr, 0)) &&
-           BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
+  if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm_, &hash_, nullptr, 0, nullptr, 0, 0))) {
+    hash_ = nullptr;
+    failed_ = true;
   }
-};
+}
 
-}  // namespace
+bool Md5::Update(const void* data, size_t size) {
+  auto* bytes = static_cast<const unsigned char*>(data);
+  while (!failed_ && size > 0) {
+    const ULONG piece = static_cast<ULONG>(std::min<size_t>(size, 1u << 30));
+    if (!BCRYPT_SUCCESS(::BCryptHashData(hash_, const_cast<unsigned char*>(bytes), piece, 0))) failed_ = true;
+    bytes += piece;
+    size -= piece;
+  }
+  return !failed_;
+}
 
-std::string FileMd5Hex(const std::string& path) {
-  if (path.empty()) return std::string();
+bool Md5::UpdateFromFile(const std::string& path) {
   ScopedFile file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::string();
-  Md5Hash md5;
-  if (!md5.Open()) return std::string();
-
-  // Large reads keep the per-call cost of the hash provider out of the way.
+  if (!file) return false;
+  // Large unbuffered reads keep the per-call cost of the provider out of the way.
   constexpr size_t kChunk = 1 << 20;
   std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kChunk]);
-  if (!buffer) return std::string();
+  if (!buffer) return false;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   for (;;) {
     const size_t got = std::fread(buffer.get(), 1, kChunk, file.get());
     if (got == 0) break;
-    if (!BCRYPT_SUCCESS(::BCryptHashData(md5.hash, buffer.get(), static_cast<ULONG>(got), 0)))
-      return std::string();
+    if (!Update(buffer.get(), got)) return false;
   }
-  if (std::ferror(file.get())) return std::string();
+  return !std::ferror(file.get());
+}
 
+std::string Md5::FinishHex() {
   unsigned char digest[16];
-  if (!BCRYPT_SUCCESS(::BCryptFinishHash(md5.hash, digest, sizeof digest, 0))) return std::string();
+  const bool ok = !failed_ && BCRYPT_SUCCESS(::BCryptFinishHash(hash_, digest, sizeof digest, 0));
+  Reset();
+  if (!ok) return std::string();
   static const char kHex[] = "0123456789abcdef";
   std::string hex;
   for (unsigned char b : digest) {
@@ -95,6 +111,13 @@ std::string FileMd5Hex(const std::string& path) {
     hex += kHex[b & 0x0F];
   }
   return hex;
+}
+
+std::string FileMd5Hex(const std::string& path) {
+  if (path.empty()) return std::string();
+  Md5 md5;
+  if (!md5.UpdateFromFile(path)) return std::string();
+  return md5.FinishHex();
 }
 
 std::string Md5FromUrl(const std::string& url) {

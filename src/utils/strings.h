@@ -22,6 +22,29 @@ std::wstring UrlEncode(const std::wstring& url);
 // or the file cannot be read. Uses the system's hash provider (CNG).
 std::string FileMd5Hex(const std::string& path);
 
+// An MD5 computed piece by piece (the system's hash provider), for data that
+// is hashed while it is written. Not thread-safe; one owner at a time.
+class Md5 {
+ public:
+  Md5();
+  ~Md5();
+  Md5(const Md5&) = delete;
+  Md5& operator=(const Md5&) = delete;
+
+  bool Update(const void* data, size_t size);
+  // Hashes the whole file (read in large pieces); false when it cannot be read.
+  bool UpdateFromFile(const std::string& path);
+  // The digest as 32 lower-case hex characters, then starts over. Empty
+  // when the provider failed at any point.
+  std::string FinishHex();
+  void Reset();
+
+ private:
+  void* algorithm_ = nullptr;  // BCRYPT_ALG_HANDLE
+  void* hash_ = nullptr;       // BCRYPT_HASH_HANDLE
+  bool failed_ = false;
+};
+
 // The last directory component of a URL ("http://h/x/<md5>/file.exe" gives
 // "<md5>"); empty when the URL has fewer than two slashes.
 std::string Md5FromUrl(const std::string& url);

@@ -7,6 +7,7 @@
 // Paths are /<mode>/<parameter>/<size>/<anything...>; modes:
 //   plain    byte ranges honoured (206 with Content-Range)
 //   cut      GET bodies end (connection closed) after <parameter> bytes
+//   cutfirst the first <parameter> GET bodies end after 256 KiB, later ones are whole
 //   stall    the first <parameter> GETs send 1 byte, then nothing for a minute
 //   status   HEAD answers 200, GET answers status <parameter>
 //   overlong ranged answers carry <parameter> bytes more than asked for
@@ -37,6 +38,19 @@ namespace {
 std::mutex g_printLock;
 ULONGLONG g_startTick = 0;
 std::atomic<int> g_stallsLeft{-1};
+std::atomic<int> g_cutsLeft{-1};
+
+// Takes one of `parameter` shared chances (stalls, cuts) of the server's life.
+bool TakeChance(std::atomic<int>& left, int parameter) {
+  int expected = left.load();
+  if (expected < 0) {
+    left.compare_exchange_strong(expected, parameter);
+    expected = left.load();
+  }
+  while (expected > 0 && !left.compare_exchange_weak(expected, expected - 1)) {
+  }
+  return expected > 0;
+}
 
 void Log(const std::string& line) {
   std::lock_guard<std::mutex> lock(g_printLock);
@@ -165,21 +179,11 @@ void Serve(SOCKET s) {
     }
     uint64_t sendCount = bodyLength;
     if (m == "overlong" && ranged) sendCount = std::min<uint64_t>(bodyLength + parameter, size - first);
-    if (m == "cut") {
-      sendCount = std::min<uint64_t>(bodyLength, parameter);
+    if (m == "cut" || (m == "cutfirst" && !isHead && TakeChance(g_cutsLeft, static_cast<int>(parameter)))) {
+      sendCount = std::min<uint64_t>(bodyLength, m == "cut" ? parameter : 262144);
       if (sendCount < bodyLength) keepAlive = false;
     }
-    bool stall = false;
-    if (m == "stall" && !isHead) {
-      int expected = g_stallsLeft.load();
-      if (expected < 0) {
-        g_stallsLeft.compare_exchange_strong(expected, static_cast<int>(parameter));
-        expected = g_stallsLeft.load();
-      }
-      while (expected > 0 && !g_stallsLeft.compare_exchange_weak(expected, expected - 1)) {
-      }
-      stall = expected > 0;
-    }
+    const bool stall = m == "stall" && !isHead && TakeChance(g_stallsLeft, static_cast<int>(parameter));
 
     std::string reply = "HTTP/1.1 " + std::to_string(status) + (status < 300 ? " OK" : " Error") + "\r\n";
     reply += "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\n" + extra;

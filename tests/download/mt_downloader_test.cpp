@@ -41,8 +41,10 @@ TEST(MultiPartDownloader, SplitsIntoAtMostTwoRangesOfTenMebibyteUnits) {
   for (const auto& c : cases) {
     TempDir dir;
     FaultServer server;
-    const auto events = RunDownload(kMulti, server.Url(Path("plain", 0, c.size)), dir / L"f.bin");
-    EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_MD5_NOTICE, DL_CODE_SUCCESS})) << c.size;
+    // With the digest in the URL: the joined file must pass it.
+    const std::string path = "/plain/0/" + std::to_string(c.size) + "/" + Md5Hex(FaultContent::Make(c.size)) + "/f.bin";
+    const auto events = RunDownload(kMulti, server.Url(path), dir / L"f.bin");
+    EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS})) << c.size;
     EXPECT_EQ(events.back().text, L"LibCurl");
     std::set<std::string> ranges;
     for (const auto& get : Gets(server.Stop())) ranges.insert(get.range);
@@ -80,6 +82,22 @@ TEST(MultiPartDownloader, ResumesKeptPartFilesAfterARetryWithProgress) {
   ASSERT_EQ(gets.size(), 26u);
   for (size_t i = 0; i < gets.size(); ++i)  // each try continues where the last one stopped
     EXPECT_EQ(gets[i].range, "bytes=" + std::to_string(i * 262144) + "-15728639") << i;
+}
+
+TEST(MultiPartDownloader, AResumedDownloadPassesItsDigest) {
+  // The range fails all 13 tries of the first attempt (256 KiB each); the
+  // second attempt resumes the part file, whose digest is read back from disk.
+  const uint64_t size = 15728640;
+  const std::string content = FaultContent::Make(size);
+  TempDir dir;
+  FaultServer server;
+  const auto events = RunDownload(
+      kMulti, server.Url("/cutfirst/13/" + std::to_string(size) + "/" + Md5Hex(content) + "/f.bin"), dir / L"f.bin");
+  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}));
+  EXPECT_TRUE(FileBytes(dir / L"f.bin") == content);
+  uint64_t sent = 0;
+  for (const auto& get : Gets(server.Stop())) sent += get.sent;
+  EXPECT_EQ(sent, size);  // nothing was fetched twice
 }
 
 TEST(MultiPartDownloader, StartsOverAfterARetryWithoutProgress) {

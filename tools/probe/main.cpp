@@ -36,6 +36,9 @@ const Command kCommands[] = {
      L"    download URL to PATH with the installer's downloader for DownloadType N (2 system service,\n"
      L"    3 two ranges, other single stream), print each status event as \"<code> <value> <text>\";\n"
      L"    exit 0 when the download succeeded (1003), 1 when it failed (1004)"},
+    {L"md5", RunMd5,
+     L"tvprobe md5 FILE\n"
+     L"    print the MD5 digest the installer checks a package against (the last folder of its URL)"},
 };
 
 int Usage() {

@@ -19,5 +19,6 @@ void PrintError(const std::wstring& text);
 int RunConfig(const std::vector<std::wstring>& args);
 int RunWatch(const std::vector<std::wstring>& args);
 int RunDownload(const std::vector<std::wstring>& args);
+int RunMd5(const std::vector<std::wstring>& args);
 
 }  // namespace Probe
