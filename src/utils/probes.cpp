@@ -1,6 +1,14 @@
 #include "utils/probes.h"
 
+#include <lm.h>
+#include <netlistmgr.h>
+#include <objbase.h>
+#include <wtsapi32.h>
+
+#include <cwchar>
+
 #include "utils/scoped.h"
+#include "utils/trace.h"
 
 namespace Utils {
 
@@ -61,6 +69,92 @@ bool IsWow64() {
   ::GetNativeSystemInfo(&info);
   return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
          info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}
+
+}  // namespace Utils
+
+// ---- accounts, connectivity, identifiers ----
+
+namespace Utils {
+
+bool IsRunAsAdmin() {
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
+                                  0, 0, 0, &administrators))
+    return false;
+  BOOL member = FALSE;
+  const bool asked = ::CheckTokenMembership(nullptr, administrators, &member) != FALSE;
+  ::FreeSid(administrators);
+  return asked && member != FALSE;
+}
+
+bool GetActiveSessionUserName(std::wstring& name) {
+  LPWSTR buffer = nullptr;
+  DWORD bytes = 0;
+  if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, ::WTSGetActiveConsoleSessionId(), WTSUserName,
+                                     &buffer, &bytes) ||
+      buffer == nullptr)
+    return false;
+  name = buffer;
+  ::WTSFreeMemory(buffer);
+  return true;
+}
+
+bool IsAdminAccount(const std::wstring& userName) {
+  LPBYTE buffer = nullptr;
+  if (::NetUserGetInfo(nullptr, userName.c_str(), 1, &buffer) != NERR_Success || buffer == nullptr) {
+    if (buffer != nullptr) ::NetApiBufferFree(buffer);
+    return false;
+  }
+  const bool admin = reinterpret_cast<const USER_INFO_1*>(buffer)->usri1_priv == USER_PRIV_ADMIN;
+  ::NetApiBufferFree(buffer);
+  return admin;
+}
+
+DWORD CheckNetwork() {
+  static const CLSID kNetworkListManager = {
+      0xDCB00C01, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
+  static const IID kINetworkListManager = {
+      0xDCB00000, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
+  INetworkListManager* manager = nullptr;
+  if (FAILED(::CoCreateInstance(kNetworkListManager, nullptr, CLSCTX_ALL, kINetworkListManager,
+                                reinterpret_cast<void**>(&manager))) ||
+      manager == nullptr)
+    return 0;
+
+  DWORD verdict = 0;
+  NLM_CONNECTIVITY connectivity = NLM_CONNECTIVITY_DISCONNECTED;
+  // A question the manager cannot answer leaves the verdict "online".
+  if (FAILED(manager->GetConnectivity(&connectivity))) {
+    connectivity = NLM_CONNECTIVITY_DISCONNECTED;
+  } else if (connectivity == NLM_CONNECTIVITY_DISCONNECTED) {
+    TRACE_NOEOL(L"GetConnectivity %d", static_cast<int>(connectivity));
+    verdict = 1;
+  } else {
+    VARIANT_BOOL internet = VARIANT_FALSE;
+    if (SUCCEEDED(manager->IsConnectedToInternet(&internet)) && internet == VARIANT_FALSE) {
+      TRACE_NOEOL(L"get_IsConnectedToInternet:%d", static_cast<int>(internet));
+      verdict = 2;
+    }
+  }
+  manager->Release();
+  ::CoFreeUnusedLibraries();
+  return verdict * 65536 + (static_cast<DWORD>(connectivity) & 0xFFFF);
+}
+
+std::wstring FormatGuidString(const GUID& g) {
+  wchar_t text[33] = {};
+  std::swprintf(text, 33, L"%08X%04X%04x%02X%02X%02X%02X%02X%02X%02X%02X", static_cast<unsigned>(g.Data1),
+                static_cast<unsigned>(g.Data2), static_cast<unsigned>(g.Data3), g.Data4[0], g.Data4[1], g.Data4[2],
+                g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  return text;
+}
+
+std::wstring CreateGuidString() {
+  GUID guid{};
+  if (FAILED(::CoCreateGuid(&guid))) guid = GUID{};
+  return FormatGuidString(guid);
 }
 
 }  // namespace Utils

@@ -12,13 +12,17 @@
 //   startup      print the start-up flags, show state and the types of the
 //                three standard handles
 //   cmdlen       print the length of the process command line
+//   checknet     print Utils::CheckNetwork() (COM initialised around it)
+//   checknet-nocom  the same without initialising COM
 //   exit:N       end with exit code N
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "utils/probes.h"
 #include "utils/strings.h"
 
 namespace {
@@ -101,6 +105,11 @@ int wmain(int argc, wchar_t** argv) {
       WriteOut(text);
     } else if (name == "cmdlen") {
       WriteOut(std::to_string(std::wstring(::GetCommandLineW()).size()) + "\n");
+    } else if (name == "checknet" || name == "checknet-nocom") {
+      const bool com = name == "checknet";
+      if (com) ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      WriteOut(std::to_string(Utils::CheckNetwork()) + "\n");
+      if (com) ::CoUninitialize();
     } else if (name == "exit") {
       return std::atoi(value.c_str());
     } else {
