@@ -31,6 +31,15 @@ const Command kCommands[] = {
      L"tvprobe watch [--escape] [--thread-names] -- PROGRAM [ARGS...]\n"
      L"    run PROGRAM as a debuggee, print each OutputDebugString text as one line (its own line end\n"
      L"    removed; with --escape CR and LF show as \\r and \\n), exit with the program's exit code"},
+    {L"package", RunPackage,
+     L"tvprobe package --exe PATH [--dir D] [--lang CODE] [--instcmd TEXT]\n"
+     L"    run the package PATH silently as the installer does (quoted path, install folder D, language\n"
+     L"    CODE, TEXT appended as InstCmd); print each event as \"<code> <value> <text>\"; exit 0 after\n"
+     L"    2003 (installed), 1 after a failure"},
+    {L"uninstall", RunUninstall,
+     L"tvprobe uninstall --exe PATH --dir D\n"
+     L"    run the uninstaller PATH on the installation folder D as the installer does; print each\n"
+     L"    event as \"<code> <value> <text>\"; exit 0 after 5003 (removed), 1 after a failure"},
 };
 
 int Usage() {

@@ -18,5 +18,7 @@ void PrintError(const std::wstring& text);
 // Subcommands: `args` are the arguments after the subcommand's name.
 int RunConfig(const std::vector<std::wstring>& args);
 int RunWatch(const std::vector<std::wstring>& args);
+int RunPackage(const std::vector<std::wstring>& args);
+int RunUninstall(const std::vector<std::wstring>& args);
 
 }  // namespace Probe
