@@ -71,7 +71,7 @@ int RunPackage(const std::vector<std::wstring>& args) {
   std::vector<bool> given;
   if (!ReadOptions(args, {L"--exe", L"--dir", L"--lang", L"--instcmd"}, &v, &given) || !given[0] || v[0].empty())
     return kExitUsage;
-  InstallerConfig.InstCmd = v[3];
+  if (given[3]) InstallerConfig.InstCmd = v[3];  // otherwise what the ini beside tvprobe says
 
   EventPrinter printer(IST_CODE_SUCCESS, {IST_CODE_FAIL});
   std::wstring user;
