@@ -1,6 +1,8 @@
-// StatusCallback: how the download, install and uninstall stages report.
-// Each call carries a numeric code, a value and a text whose meanings the
-// reporting component defines; it is made on the reporter's own thread.
+// StatusCallback: the one way background work reports to its owner. Worker
+// threads (downloaders, the package and uninstaller runners) call it with a
+// numeric code, a value and a text; each code family documents its value and
+// text. The callable runs on the reporting thread, so a receiver that touches
+// the window must hand the report over to the UI thread itself.
 #pragma once
 
 #include <functional>

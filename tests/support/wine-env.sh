@@ -4,6 +4,8 @@
 #   tv_wine_teardown BUILD_DIR  stops the prefix's programs and the display
 
 TV_WINE=/usr/lib/wine/wine64
+# Raised whenever tv_prefix_settings changes, so existing prefixes get them.
+TV_PREFIX_SETTINGS_VERSION=2
 TV_WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$TV_WINESERVER" ] || TV_WINESERVER=/usr/lib/wine/wineserver
 
@@ -23,8 +25,10 @@ tv_wine_setup() {
       rm -rf "$WINEPREFIX"
       "$TV_WINE" wineboot -i >/dev/null 2>&1 8>&- || true
       "$TV_WINESERVER" -w
+    fi
+    if [ "$(cat "$WINEPREFIX/.tv-ready" 2>/dev/null)" != "$TV_PREFIX_SETTINGS_VERSION" ]; then
       tv_prefix_settings
-      touch "$WINEPREFIX/.tv-ready"
+      echo "$TV_PREFIX_SETTINGS_VERSION" > "$WINEPREFIX/.tv-ready"
     fi
     # One server and one set of Wine's own background programs (services,
     # explorer, ...) stay up for the whole run. They are started here with
@@ -52,17 +56,19 @@ tv_wineserver_running() {
 # Settings every test prefix gets once, right after it is created.
 tv_prefix_settings() {
   local reg="$WINEPREFIX/drive_c/tv-settings.reg"
-  # Chinese skin fonts map to the CJK font of the machine (regedit reads
-  # UTF-16 files with a byte-order mark).
+  # Chinese skin fonts map to the CJK font of the machine. Windows are not
+  # handed to a window manager: Xvfb has none, and Wine would wait for one
+  # whenever a window is hidden. (regedit reads UTF-16 with a byte-order mark.)
   {
     printf '\xff\xfe'
     printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
       '"Microsoft YaHei"="WenQuanYi Micro Hei"' \
-      '"微软雅黑"="WenQuanYi Micro Hei"' '' | iconv -f UTF-8 -t UTF-16LE
+      '"微软雅黑"="WenQuanYi Micro Hei"' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
+      '"Managed"="N"' '' | iconv -f UTF-8 -t UTF-16LE
   } > "$reg"
-  "$TV_WINE" regedit /S 'C:\tv-settings.reg' >/dev/null 2>&1 8>&- || true
-  "$TV_WINESERVER" -w
+  "$TV_WINE" regedit /S 'C:\tv-settings.reg' </dev/null >/dev/null 2>&1 8>&- || true
   rm -f "$reg"
 }
 

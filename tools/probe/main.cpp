@@ -39,6 +39,15 @@ const Command kCommands[] = {
     {L"md5", RunMd5,
      L"tvprobe md5 FILE\n"
      L"    print the MD5 digest the installer checks a package against (the last folder of its URL)"},
+    {L"package", RunPackage,
+     L"tvprobe package --exe PATH [--dir D] [--lang CODE] [--instcmd TEXT]\n"
+     L"    run the package PATH silently as the installer does (quoted path, install folder D, language\n"
+     L"    CODE, TEXT appended as InstCmd); print each event as \"<code> <value> <text>\"; exit 0 after\n"
+     L"    2003 (installed), 1 after a failure"},
+    {L"uninstall", RunUninstall,
+     L"tvprobe uninstall --exe PATH --dir D\n"
+     L"    run the uninstaller PATH on the installation folder D as the installer does; print each\n"
+     L"    event as \"<code> <value> <text>\"; exit 0 after 5003 (removed), 1 after a failure"},
 };
 
 int Usage() {

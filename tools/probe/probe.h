@@ -20,5 +20,7 @@ int RunConfig(const std::vector<std::wstring>& args);
 int RunWatch(const std::vector<std::wstring>& args);
 int RunDownload(const std::vector<std::wstring>& args);
 int RunMd5(const std::vector<std::wstring>& args);
+int RunPackage(const std::vector<std::wstring>& args);
+int RunUninstall(const std::vector<std::wstring>& args);
 
 }  // namespace Probe
