@@ -87,52 +87,33 @@ HBITMAP CreateDib32(HDC dc, int width, int height, uint8_t** bits) {
   return bitmap;
 }
 
-// Pixel row `y` of a 32-bit DIB section, whichever way up it is stored.
-struct DibView {
-  uint8_t* bits = nullptr;
-  int width = 0;
-  int height = 0;
-  bool topDown = true;
-  uint8_t* Row(int y) const { return bits + static_cast<size_t>(topDown ? y : height - 1 - y) * width * 4; }
-};
-
-bool ViewBitmap(HBITMAP bitmap, DibView* view) {
-  DIBSECTION section = {};
-  if (::GetObjectW(bitmap, sizeof section, &section) != sizeof section) return false;
-  if (section.dsBm.bmBits == nullptr || section.dsBm.bmBitsPixel != 32) return false;
-  view->bits = static_cast<uint8_t*>(section.dsBm.bmBits);
-  view->width = section.dsBm.bmWidth;
-  view->height = section.dsBm.bmHeight;
-  view->topDown = section.dsBmih.biHeight < 0;
-  return true;
-}
-
 // The system blend's arithmetic in software: source-over of a (stretched)
 // source with the constant alpha, per-pixel alpha when asked for. Sums
-// saturate at 255, as the source may carry colour above its alpha.
-void SoftwareBlend(HDC dc, const RECT& d, HBITMAP source, const RECT& s, BLENDFUNCTION blend) {
+// saturate at 255, as the source may carry colour above its alpha. Both
+// sides are copied into DIBs of known layout first, so any bitmap works.
+void SoftwareBlend(HDC dc, const RECT& d, HDC sourceDC, const RECT& s, BLENDFUNCTION blend) {
   const int dw = Width(d), dh = Height(d), sw = Width(s), sh = Height(s);
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
-  DibView src;
-  if (!ViewBitmap(source, &src)) return;
-  ::GdiFlush();
+  uint8_t* srcBits = nullptr;
   uint8_t* bits = nullptr;
+  Utils::ScopedBitmap source(CreateDib32(dc, sw, sh, &srcBits));
   Utils::ScopedBitmap target(CreateDib32(dc, dw, dh, &bits));
+  Utils::ScopedMemoryDC sourceCopyDC(::CreateCompatibleDC(dc));
   Utils::ScopedMemoryDC targetDC(::CreateCompatibleDC(dc));
-  if (!target || !targetDC) return;
-  Utils::ScopedSelectObject select(targetDC.get(), target.get());
+  if (!source || !target || !sourceCopyDC || !targetDC || srcBits == nullptr || bits == nullptr) return;
+  Utils::ScopedSelectObject selectSource(sourceCopyDC.get(), source.get());
+  Utils::ScopedSelectObject selectTarget(targetDC.get(), target.get());
+  ::BitBlt(sourceCopyDC.get(), 0, 0, sw, sh, sourceDC, s.left, s.top, SRCCOPY);
   ::BitBlt(targetDC.get(), 0, 0, dw, dh, dc, d.left, d.top, SRCCOPY);
   ::GdiFlush();
   const unsigned constant = blend.SourceConstantAlpha;
   const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
   for (int y = 0; y < dh; ++y) {
-    const int sy = s.top + static_cast<int>(static_cast<int64_t>(y) * sh / dh);
-    if (sy < 0 || sy >= src.height) continue;
-    const uint8_t* srow = src.Row(sy);
+    const int sy = static_cast<int>(static_cast<int64_t>(y) * sh / dh);
+    const uint8_t* srow = srcBits + static_cast<size_t>(sy) * sw * 4;
     uint8_t* drow = bits + static_cast<size_t>(y) * dw * 4;
     for (int x = 0; x < dw; ++x) {
-      const int sx = s.left + static_cast<int>(static_cast<int64_t>(x) * sw / dw);
-      if (sx < 0 || sx >= src.width) continue;
+      const int sx = static_cast<int>(static_cast<int64_t>(x) * sw / dw);
       const uint8_t* sp = srow + sx * 4;
       uint8_t* dp = drow + x * 4;
       unsigned sc[4];
@@ -151,7 +132,6 @@ void SoftwareBlend(HDC dc, const RECT& d, HBITMAP source, const RECT& s, BLENDFU
 struct PartDrawer {
   HDC dc;
   HDC memoryDC;
-  HBITMAP bitmap;
   bool blend;
   BYTE fade;
 
@@ -162,7 +142,7 @@ struct PartDrawer {
       if (AlphaBlendFn alphaBlend = SystemAlphaBlend()) {
         alphaBlend(dc, d.left, d.top, Width(d), Height(d), memoryDC, s.left, s.top, Width(s), Height(s), function);
       } else {
-        SoftwareBlend(dc, d, bitmap, s, function);
+        SoftwareBlend(dc, d, memoryDC, s, function);
       }
     } else if (Width(d) == Width(s) && Height(d) == Height(s)) {
       ::BitBlt(dc, d.left, d.top, Width(d), Height(d), memoryDC, s.left, s.top, SRCCOPY);
@@ -454,7 +434,7 @@ void CSkinRenderer::DrawImage(HDC dc, HBITMAP bitmap, const RECT& rc, const RECT
   Utils::ScopedSelectObject select(memoryDC.get(), bitmap);
   ::SetStretchBltMode(dc, COLORONCOLOR);
   const bool blend = alphaChannel || fade < 255;
-  const PartDrawer drawer{dc, memoryDC.get(), bitmap, blend, fade};
+  const PartDrawer drawer{dc, memoryDC.get(), blend, fade};
   const LONG cl = corners.left, ct = corners.top, cr = corners.right, cb = corners.bottom;
   const bool noCorners = cl == 0 && ct == 0 && cr == 0 && cb == 0;
 
@@ -539,13 +519,13 @@ void CSkinRenderer::DrawColor(HDC dc, const RECT& rect, DWORD color) {
   if (!pixel || bits == nullptr) return;
   std::memcpy(bits, &color, 4);
   const BLENDFUNCTION function = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  const RECT source{0, 0, 1, 1};
+  Utils::ScopedMemoryDC memoryDC(::CreateCompatibleDC(dc));
+  if (!memoryDC) return;
+  Utils::ScopedSelectObject select(memoryDC.get(), pixel.get());
   if (AlphaBlendFn alphaBlend = SystemAlphaBlend()) {
-    Utils::ScopedMemoryDC memoryDC(::CreateCompatibleDC(dc));
-    Utils::ScopedSelectObject select(memoryDC.get(), pixel.get());
     alphaBlend(dc, rect.left, rect.top, Width(rect), Height(rect), memoryDC.get(), 0, 0, 1, 1, function);
   } else {
-    SoftwareBlend(dc, rect, pixel.get(), source, function);
+    SoftwareBlend(dc, rect, memoryDC.get(), RECT{0, 0, 1, 1}, function);
   }
 }
 
@@ -570,8 +550,7 @@ void CSkinRenderer::DrawGradient(HDC dc, const RECT& rect, DWORD color1, DWORD c
     alphaBlend(dc, rect.left, rect.top, Width(rect), Height(rect), memoryDC.get(), 0, 0, Width(rect), Height(rect),
                function);
   } else {
-    ::GdiFlush();
-    SoftwareBlend(dc, rect, buffer.get(), local, function);
+    SoftwareBlend(dc, rect, memoryDC.get(), local, function);
   }
 }
 

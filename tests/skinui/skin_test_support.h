@@ -116,7 +116,7 @@ class BoxControl : public SkinUI::CControlUI {
   ~BoxControl() override;
   void Add(SkinUI::CControlUI* child);  // owned
   void SetManager(SkinUI::CWindowManagerUI* manager, SkinUI::CControlUI* parent, bool initialise) override;
-  void SetPos(RECT rect, bool invalidate) override;
+  void SetPos(RECT rect, bool invalidate = true) override;
   SkinUI::CControlUI* FindControl(SkinUI::FindControlProc predicate, void* data, UINT flags) override;
   bool DoPaint(HDC dc, const RECT& paint, SkinUI::CControlUI* stop) override;
 
