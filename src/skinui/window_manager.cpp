@@ -180,6 +180,8 @@ bool CWindowManagerUI::AttachRoot(CControlUI* root) {
   focusNeeded_ = true;
   root_->SetManager(this, nullptr, true);
   RegisterNames(root_);
+  // A window that is already on screen shows the new tree at its next paint.
+  Invalidate();
   return true;
 }
 
@@ -1396,6 +1398,8 @@ void CWindowManagerUI::OnPaint() {
 
   painting_ = true;
   LayoutIfNeeded();
+  // Focus waits for the positions of a layout; this paint just made them.
+  if (focusNeeded_ && !updateNeeded_) MoveTabFocus(true);
 
   PAINTSTRUCT ps;
   HDC windowDC = ::BeginPaint(window_, &ps);

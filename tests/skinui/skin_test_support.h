@@ -58,6 +58,9 @@ class Dib32 {
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000);
 void Pump(int milliseconds);
 
+// Real input: moves the cursor to a screen point.
+void MoveCursor(int x, int y);
+
 // A visible popup window whose messages go to its manager first.
 class TestWindow {
  public:
