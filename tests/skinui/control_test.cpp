@@ -432,6 +432,19 @@ TEST(ControlPainting, GradientsAndRoundedCorners) {
   EXPECT_EQ(rounded.Rgb(0, 0), 0u);         // the corner is cut from background and frame
   EXPECT_EQ(rounded.Rgb(10, 0), 0xFF0000u);  // the frame along the top edge
   EXPECT_EQ(rounded.Rgb(10, 10), 0x00FF00u);
+
+  // The skins' small rounding, "1,2", frames and fills the whole control.
+  auto* slight = new CControlUI;
+  manager.AttachRoot(slight);
+  slight->SetAttributeList(L"bkcolor=\"#FF00FF00\" borderround=\"1,2\" bordersize=\"1\" bordercolor=\"#FFFF0000\"");
+  slight->SetPos(RECT{0, 0, 20, 20});
+  Dib32 framed(20, 20, 0xFF000000);
+  slight->Paint(framed.dc(), RECT{0, 0, 20, 20});
+  EXPECT_EQ(framed.Rgb(10, 0), 0xFF0000u);
+  EXPECT_EQ(framed.Rgb(0, 10), 0xFF0000u);
+  EXPECT_EQ(framed.Rgb(19, 10), 0xFF0000u);
+  EXPECT_EQ(framed.Rgb(10, 19), 0xFF0000u);
+  EXPECT_EQ(framed.Rgb(10, 10), 0x00FF00u);
 }
 
 TEST(ControlImages, TheBackgroundImageLoadsWhenSetOnAnAttachedControl) {

@@ -394,6 +394,13 @@ TEST_F(Manager, TheFirstPaintLaysTheTreeOutThenSendsWindowinit) {
   EXPECT_EQ(fresh.ScreenPixel(5, 5), 0x0000FFu);
   EXPECT_EQ(fresh.ScreenPixel(60, 40), 0xFF0000u);
 
+  // "showdirty" outlines each painted rectangle in red (220, 0, 0).
+  fresh.manager().SetWindowAttribute(L"showdirty", L"true");
+  ::InvalidateRect(fresh.hwnd(), nullptr, FALSE);
+  ::UpdateWindow(fresh.hwnd());
+  EXPECT_EQ(fresh.ScreenPixel(0, 0), 0xDC0000u);
+  EXPECT_EQ(fresh.ScreenPixel(60, 40), 0x0000FFu);
+
   // The client area printed into a DIB.
   Dib32 dib(120, 80);
   ::SendMessageW(fresh.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dib.dc()), PRF_CLIENT);
@@ -428,6 +435,118 @@ TEST_F(Manager, AttachingANewRootDeletesTheOldTreeLater) {
   ASSERT_TRUE(SkinTest::PumpUntil([&] { return g_oldRootDeleted; }));
   EXPECT_FALSE(Logged(L"notify:dropped:A"));
   EXPECT_FALSE(manager().AttachRoot(nullptr));
+}
+
+TEST_F(Manager, InvalidationIsClippedByEveryAncestor) {
+  auto* inner = new SkinTest::BoxControl;
+  inner->SetAttribute(L"pos", L"10,10,60,40");  // inside the window at (10,10)-(60,40)
+  auto* child = new ProbeControl(&log, L"child");
+  child->SetAttribute(L"pos", L"30,20,90,50");  // sticks out of inner
+  inner->Add(child);
+  root->Add(inner);
+  ::UpdateWindow(window->hwnd());
+  ASSERT_EQ(child->GetPos().left, 40);
+  ::ValidateRect(window->hwnd(), nullptr);
+
+  child->Invalidate();
+  RECT update = {};
+  ASSERT_TRUE(::GetUpdateRect(window->hwnd(), &update, FALSE));
+  EXPECT_EQ(update.left, 40);
+  EXPECT_EQ(update.top, 30);
+  EXPECT_EQ(update.right, 60);   // cut at inner's right edge
+  EXPECT_EQ(update.bottom, 40);  // and bottom edge
+  ::ValidateRect(window->hwnd(), nullptr);
+
+  // Moving invalidates the old and the new place together.
+  child->SetPos(RECT{12, 12, 20, 20});
+  ASSERT_TRUE(::GetUpdateRect(window->hwnd(), &update, FALSE));
+  EXPECT_EQ(update.left, 12);
+  EXPECT_EQ(update.right, 60);
+  ::ValidateRect(window->hwnd(), nullptr);
+
+  inner->SetVisible(false);
+  ::ValidateRect(window->hwnd(), nullptr);
+  child->Invalidate();  // an invisible ancestor: nothing to repaint
+  EXPECT_FALSE(::GetUpdateRect(window->hwnd(), &update, FALSE));
+}
+
+TEST_F(Manager, DoubleClickSizeAndCursorEvents) {
+  Send(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(120, 30));
+  EXPECT_TRUE(Logged(L"B:DoubleClick"));
+  EXPECT_EQ(manager().GetPushedControl(), b);
+  EXPECT_TRUE(manager().IsCaptured());
+  Send(WM_LBUTTONUP, 0, MAKELPARAM(120, 30));
+  EXPECT_TRUE(Logged(L"B:ButtonUp"));
+  EXPECT_EQ(manager().GetFocus(), b);
+
+  ::SetWindowPos(window->hwnd(), nullptr, 0, 0, 210, 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(Logged(L"B:WindowSize"));
+
+  // A control that asks for cursor events gets them while the cursor is over it.
+  auto* hand = new ProbeControl(&log, L"hand", kFlagSetCursor);
+  hand->SetAttribute(L"pos", L"160,10,190,60");
+  root->Add(hand);
+  ::UpdateWindow(window->hwnd());
+  int cursorEvents = 0;
+  hand->onEvent = [&](ControlEvent& event) { cursorEvents += event.type == ControlEventType::SetCursor; };
+  window->MoveMouse(175, 30);
+  SkinTest::Pump(100);
+  EXPECT_EQ(Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(window->hwnd()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
+  EXPECT_GE(cursorEvents, 1);
+  window->MoveMouse(30, 30);  // over A, which does not ask
+  SkinTest::Pump(100);
+  cursorEvents = 0;
+  EXPECT_EQ(Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(window->hwnd()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), FALSE);
+  EXPECT_EQ(cursorEvents, 0);
+  SkinTest::MoveCursor(5, 5);
+  SkinTest::Pump(50);
+}
+
+// A child window that records what reaches it.
+std::vector<UINT> g_childMessages;
+LRESULT CALLBACK ChildProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  g_childMessages.push_back(message);
+  return message == WM_COMMAND + 0x2000 ? 42 : ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(Manager, NotificationsOfChildWindowsAreReflectedToThem) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = ChildProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"SkinUITestChild";
+  ::RegisterClassW(&wc);
+  HWND child = ::CreateWindowExW(0, L"SkinUITestChild", L"", WS_CHILD, 0, 0, 10, 10, window->hwnd(), nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(child, nullptr);
+  g_childMessages.clear();
+  EXPECT_EQ(Send(WM_COMMAND, MAKEWPARAM(1, EN_CHANGE), reinterpret_cast<LPARAM>(child)), 42);
+  NMHDR header = {child, 1, NM_CLICK};
+  Send(WM_NOTIFY, 1, reinterpret_cast<LPARAM>(&header));
+  EXPECT_EQ(g_childMessages, (std::vector<UINT>{WM_COMMAND + 0x2000, WM_NOTIFY + 0x2000}));
+  ::DestroyWindow(child);
+}
+
+TEST_F(Manager, LayeredModePaintsThroughTheAlphaTemplate) {
+  SkinTest::UseFixtureSkin();
+  a->logPaint = true;
+  manager().SetWindowAttribute(L"layeredimage", L"res\nine.png");
+  manager().SetWindowAttribute(L"layeredopacity", L"200");
+  EXPECT_TRUE(manager().IsLayered());
+  EXPECT_EQ(manager().GetLayeredOpacity(), 200);
+  EXPECT_NE(::GetWindowLongW(window->hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+  // The 10 ms repaint timer paints what became invalid.
+  ASSERT_TRUE(SkinTest::PumpUntil([&] { return Logged(L"A:PaintBkColor"); }));
+  log.clear();
+  a->Invalidate();
+  ASSERT_TRUE(SkinTest::PumpUntil([&] { return Logged(L"A:PaintBkColor"); }));
+
+  TestWindow constant(20, 20, 40, 40);
+  constant.manager().SetWindowAttribute(L"opacity", L"128");
+  EXPECT_NE(::GetWindowLongW(constant.hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  ::GetLayeredWindowAttributes(constant.hwnd(), nullptr, &alpha, &flags);
+  EXPECT_EQ(alpha, 128);
 }
 
 // ---- fonts, images, default attributes ----

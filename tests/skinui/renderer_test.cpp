@@ -144,6 +144,22 @@ DWORD NineColor(int x, int y, int w, int h) {
   return kParts[part(y, h)][part(x, w)];
 }
 
+TEST_F(Renderer, AnImageWithAlphaIsBlendedPixelByPixel) {
+  for (bool system : kSystemBlending) {
+    CSkinRenderer::UseSystemBlending(system);
+    ImageDrawInfo info;
+    info.Reset(L"file='res\\common\\minbtn1.png' fade='255'");
+    Dib32 dib(2, 2, 0xFFFFFFFF);
+    const RECT item = {0, 0, 2, 2};
+    ASSERT_TRUE(CSkinRenderer::DrawImageDescription(dib.dc(), &manager, item, item, info));
+    // (200,100,50) at alpha 128 over white: premultiplied source plus 127/255 of white.
+    EXPECT_TRUE(Near(dib.Rgb(0, 0), 0xE3B198)) << Hex(dib.Rgb(0, 0)) << " system " << system;
+    EXPECT_EQ(dib.Rgb(1, 0), 0xFFFFFFu);  // fully transparent
+    EXPECT_EQ(dib.Rgb(0, 1), 0x0A141Eu);  // opaque
+    EXPECT_TRUE(Near(dib.Rgb(1, 1), 0xFFBFBF)) << Hex(dib.Rgb(1, 1));  // red at 64
+  }
+}
+
 TEST_F(Renderer, NineSliceBordersStaySharpWhenStretched) {
   auto image = CSkinRenderer::LoadImage(L"res\\nine.png", L"", 0);
   ASSERT_NE(image, nullptr);

@@ -228,6 +228,7 @@ BoxControl::~BoxControl() {
 void BoxControl::Add(CControlUI* child) {
   children_.push_back(child);
   if (manager_ != nullptr) manager_->AttachSubtree(child, this);
+  NeedUpdate();
 }
 
 void BoxControl::SetManager(SkinUI::CWindowManagerUI* manager, CControlUI* parent, bool initialise) {

@@ -31,6 +31,10 @@ const Command kCommands[] = {
      L"tvprobe watch [--escape] [--thread-names] -- PROGRAM [ARGS...]\n"
      L"    run PROGRAM as a debuggee, print each OutputDebugString text as one line (its own line end\n"
      L"    removed; with --escape CR and LF show as \\r and \\n), exit with the program's exit code"},
+    {L"skin", RunSkin,
+     L"tvprobe skin --archive FILE.7z [--markup NAME]\n"
+     L"    list the entries of a skin archive (name, tab, size), or parse the markup entry NAME and print\n"
+     L"    \"ok: N elements\" or \"error: MESSAGE at \"TEXT\"\"; exit 1 when the archive or the markup fails"},
 };
 
 int Usage() {

@@ -18,5 +18,6 @@ void PrintError(const std::wstring& text);
 // Subcommands: `args` are the arguments after the subcommand's name.
 int RunConfig(const std::vector<std::wstring>& args);
 int RunWatch(const std::vector<std::wstring>& args);
+int RunSkin(const std::vector<std::wstring>& args);
 
 }  // namespace Probe
