@@ -89,8 +89,8 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("archive_bytes=%zu\nfiles=%zu\nunpacked_bytes=%zu\nmarkup_files=%zu\nelements=%zu\n", bytes.size(),
               files, unpacked, markupFiles, elements);
   std::printf("rounds=%d\nmedian_ms=%.3f\nmin_ms=%.3f\n", rounds, sorted[sorted.size() / 2], sorted.front());
-  std::printf("peak_private_increase_kib=%zu\n", (peak > before ? peak - before : 0) / 1024);
-  std::printf("private_before_kib=%zu\npeak_working_set_kib=%zu\n", before / 1024,
+  std::printf("peak_private_increase_kib=%zu\n", static_cast<size_t>((peak > before ? peak - before : 0) / 1024));
+  std::printf("private_before_kib=%zu\npeak_working_set_kib=%zu\n", static_cast<size_t>(before / 1024),
               static_cast<size_t>(counters.PeakWorkingSetSize / 1024));
   return 0;
 }

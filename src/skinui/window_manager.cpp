@@ -876,6 +876,9 @@ bool CWindowManagerUI::PreTranslateMessage(const MSG* message) {
   }
   for (auto it = live.rbegin(); it != live.rend(); ++it) {
     CWindowManagerUI* manager = *it;
+    // A handler may have closed a window and its manager meanwhile.
+    const auto& current = Shared().liveManagers;
+    if (std::find(current.begin(), current.end(), manager) == current.end()) continue;
     for (HWND ancestor = ::GetParent(message->hwnd); ancestor != nullptr; ancestor = ::GetParent(ancestor)) {
       if (manager->window_ != message->hwnd && manager->window_ != ancestor) continue;
       for (ITranslateAccelerator* handler : std::vector<ITranslateAccelerator*>(manager->acceleratorHandlers_)) {
@@ -891,6 +894,7 @@ bool CWindowManagerUI::PreTranslateMessage(const MSG* message) {
 
 bool CWindowManagerUI::PreviewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   for (IMessageFilterUI* filter : std::vector<IMessageFilterUI*>(preMessageFilters_)) {
+    if (std::find(preMessageFilters_.begin(), preMessageFilters_.end(), filter) == preMessageFilters_.end()) continue;
     bool handled = false;
     const LRESULT r = filter->MessageHandler(message, wParam, lParam, handled);
     if (handled) {
@@ -1054,6 +1058,7 @@ void CWindowManagerUI::HideTooltip() {
 bool CWindowManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   if (window_ == nullptr) return false;
   for (IMessageFilterUI* filter : std::vector<IMessageFilterUI*>(messageFilters_)) {
+    if (std::find(messageFilters_.begin(), messageFilters_.end(), filter) == messageFilters_.end()) continue;
     bool handled = false;
     const LRESULT r = filter->MessageHandler(message, wParam, lParam, handled);
     if (handled) {
