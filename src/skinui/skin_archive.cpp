@@ -126,9 +126,11 @@ SkinArchive* OpenArchiveFile(const std::wstring& path) {
   FileInStream_CreateVTable(&stream);
   File_Construct(&stream.file);
   if (InFile_OpenW(&stream.file, path.c_str()) != 0) return nullptr;
-  SkinArchive* table = BuildTable(&stream.vt);
-  File_Close(&stream.file);
-  return table;
+  struct Closer {
+    CSzFile* file;
+    ~Closer() { File_Close(file); }
+  } closer{&stream.file};
+  return BuildTable(&stream.vt);
 }
 
 SkinArchive* OpenArchiveMemory(const void* bytes, size_t length) {
