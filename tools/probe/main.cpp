@@ -48,6 +48,10 @@ const Command kCommands[] = {
      L"tvprobe uninstall --exe PATH --dir D\n"
      L"    run the uninstaller PATH on the installation folder D as the installer does; print each\n"
      L"    event as \"<code> <value> <text>\"; exit 0 after 5003 (removed), 1 after a failure"},
+    {L"skin", RunSkin,
+     L"tvprobe skin --archive FILE.7z [--markup NAME]\n"
+     L"    list the entries of a skin archive (name, tab, size), or parse the markup entry NAME and print\n"
+     L"    \"ok: N elements\" or \"error: MESSAGE at \"TEXT\"\"; exit 1 when the archive or the markup fails"},
 };
 
 int Usage() {
