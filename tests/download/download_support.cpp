@@ -34,7 +34,7 @@ const Nginx& NginxServer() {
   return server;
 }
 
-FaultServer::FaultServer() {
+FaultServer::FaultServer(const std::wstring& root) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   Utils::ScopedHandle inRead, outWrite;
   ::CreatePipe(inRead.receive(), input_.receive(), &inherit, 0);
@@ -49,6 +49,9 @@ FaultServer::FaultServer() {
   startup.hStdError = outWrite.get();
   PROCESS_INFORMATION info{};
   std::wstring line = L"\"" + TestSupport::BinPath(L"tv_fault_server.exe") + L"\"";
+  std::wstring folder = root;
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();  // "\"" would escape the quote
+  if (!folder.empty()) line += L" \"" + folder + L"\"";
   if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
     process_.reset(info.hProcess);
     ::CloseHandle(info.hThread);

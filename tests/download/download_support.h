@@ -44,10 +44,11 @@ struct Request {
   uint64_t millis = 0;
 };
 
-// tv_fault_server.exe, running for the life of the object.
+// tv_fault_server.exe, running for the life of the object; `root` is the
+// folder its "root" mode serves real files from.
 class FaultServer {
  public:
-  FaultServer();
+  explicit FaultServer(const std::wstring& root = L"");
   ~FaultServer();
   std::wstring Url(const std::string& pathAndQuery) const;
   // Stops the server and returns every request it answered, in order.

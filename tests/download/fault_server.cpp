@@ -15,6 +15,9 @@
 //   gzip     GET body gzip-encoded (Content-Encoding: gzip), Range ignored
 //   nolength no Content-Length; the body ends when the connection closes
 //   slow     the body is sent at <parameter> bytes per second
+//   root     a real file: the last path component names a file of the folder
+//            given as the server's argument (<size> is ignored); the first
+//            <parameter> GETs answer 500
 // The server ends when its standard input closes.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -39,6 +42,8 @@ std::mutex g_printLock;
 ULONGLONG g_startTick = 0;
 std::atomic<int> g_stallsLeft{-1};
 std::atomic<int> g_cutsLeft{-1};
+std::atomic<int> g_failuresLeft{-1};
+std::string g_root;  // folder of the "root" mode's files, in the ANSI code page
 
 // Takes one of `parameter` shared chances (stalls, cuts) of the server's life.
 bool TakeChance(std::atomic<int>& left, int parameter) {
@@ -68,15 +73,24 @@ bool SendAll(SOCKET s, const char* data, size_t size) {
   return true;
 }
 
-// Sends bytes [first, first + count) of the generated content; returns bytes sent.
-uint64_t SendContent(SOCKET s, uint64_t first, uint64_t count, uint64_t bytesPerSecond = 0) {
+// Sends bytes [first, first + count) of the generated content, or of `file`
+// when one is given; returns bytes sent.
+uint64_t SendContent(SOCKET s, uint64_t first, uint64_t count, uint64_t bytesPerSecond = 0, HANDLE file = nullptr) {
   std::vector<char> chunk(64 * 1024);
   uint64_t sent = 0;
   const ULONGLONG begin = GetTickCount64();
   while (sent < count) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), count - sent));
     if (bytesPerSecond) n = static_cast<size_t>(std::min<uint64_t>(n, std::max<uint64_t>(bytesPerSecond / 20, 1)));
-    FaultContent::Fill(first + sent, chunk.data(), n);
+    if (file) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(first + sent);
+      at.OffsetHigh = static_cast<DWORD>((first + sent) >> 32);
+      DWORD got = 0;
+      if (!ReadFile(file, chunk.data(), static_cast<DWORD>(n), &got, &at) || got != n) break;
+    } else {
+      FaultContent::Fill(first + sent, chunk.data(), n);
+    }
     if (!SendAll(s, chunk.data(), n)) break;
     sent += n;
     if (bytesPerSecond) {
@@ -150,13 +164,29 @@ void Serve(SOCKET s) {
     std::sscanf(path, "/%31[^/]/%llu/%llu", mode, &parameter, &size);
     const std::string m = mode;
     const std::string range = HeaderValue(head, "Range");
+    HANDLE file = nullptr;
+    if (m == "root") {
+      const std::string name = std::string(path).substr(std::string(path).rfind('/') + 1);
+      file = CreateFileA((g_root + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+      LARGE_INTEGER length{};
+      if (file == INVALID_HANDLE_VALUE) {
+        file = nullptr;
+      } else {
+        GetFileSizeEx(file, &length);
+      }
+      size = static_cast<unsigned long long>(length.QuadPart);
+    }
 
     int status = 200;
     uint64_t first = 0, last = size ? size - 1 : 0, bodyLength = size;
     bool ranged = false, keepAlive = true, withLength = true;
     std::string extra;
-    if (m == "status" && !isHead) {
-      status = static_cast<int>(parameter);
+    if ((m == "status" && !isHead) || (m == "root" && file == nullptr)) {
+      status = m == "root" ? 404 : static_cast<int>(parameter);
+      bodyLength = 0;
+    } else if (m == "root" && !isHead && TakeChance(g_failuresLeft, static_cast<int>(parameter))) {
+      status = 500;
       bodyLength = 0;
     } else if (m == "norange" || m == "gzip" || range.empty()) {
     } else if (ParseRange(range, size, &first, &last)) {
@@ -208,13 +238,14 @@ void Serve(SOCKET s) {
         closesocket(s);
         return;
       } else {
-        sent = SendContent(s, first, sendCount, m == "slow" ? parameter : 0);
+        sent = SendContent(s, first, sendCount, m == "slow" ? parameter : 0, file);
         if (sent < bodyLength) keepAlive = false;
       }
     }
     Log("request " + std::string(method) + " " + path + " range=" + (range.empty() ? "-" : range) +
         " sent=" + std::to_string(sent) + " status=" + std::to_string(status) +
         " t=" + std::to_string(GetTickCount64() - g_startTick));
+    if (file) CloseHandle(file);
     if (!ok || !keepAlive) {
       shutdown(s, SD_BOTH);
       closesocket(s);
@@ -225,8 +256,9 @@ void Serve(SOCKET s) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   g_startTick = GetTickCount64();
+  if (argc > 1) g_root = argv[1];
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
