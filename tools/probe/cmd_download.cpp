@@ -8,22 +8,12 @@
 #include <mutex>
 
 #include "download/downloader.h"
+#include "events.h"
 #include "probe.h"
 #include "utils/scoped.h"
 #include "utils/strings.h"
 
 namespace Probe {
-
-namespace {
-
-// "<code> <value> <text>" with the value as %g.
-std::wstring EventLine(int code, double value, const wchar_t* text) {
-  char number[64];
-  std::snprintf(number, sizeof number, "%g", value);
-  return std::to_wstring(code) + L" " + Utils::ToWide(number, CP_ACP) + L" " + (text ? text : L"");
-}
-
-}  // namespace
 
 int RunDownload(const std::vector<std::wstring>& args) {
   std::wstring type = L"1", url, out, caInfo;

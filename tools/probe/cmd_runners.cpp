@@ -2,69 +2,14 @@
 // the uninstaller runner headless and print each event they report.
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
-#include <mutex>
-
 #include "app/config.h"
 #include "install/installer.h"
 #include "install/uninstaller.h"
+#include "events.h"
 #include "probe.h"
 #include "utils/probes.h"
 
 namespace Probe {
-
-namespace {
-
-// Reads "--name value" pairs; false on an unknown name or a missing value.
-bool ReadOptions(const std::vector<std::wstring>& args, const std::vector<std::wstring>& names,
-                 std::vector<std::wstring>* values, std::vector<bool>* given) {
-  values->assign(names.size(), std::wstring());
-  given->assign(names.size(), false);
-  for (size_t i = 0; i < args.size(); i += 2) {
-    size_t n = 0;
-    while (n < names.size() && args[i] != names[n]) ++n;
-    if (n == names.size() || i + 1 >= args.size()) return false;
-    (*values)[n] = args[i + 1];
-    (*given)[n] = true;
-  }
-  return true;
-}
-
-// Prints every event as "<code> <value> <text>" and remembers the outcome.
-// Events arrive on the runner's worker thread.
-class EventPrinter {
- public:
-  EventPrinter(int successCode, std::initializer_list<int> failureCodes)
-      : successCode_(successCode), failureCodes_(failureCodes) {}
-
-  StatusCallback Callback() {
-    return [this](int code, double value, const wchar_t* text) {
-      char number[64];
-      std::snprintf(number, sizeof number, "%g", value);
-      PrintLine(std::to_wstring(code) + L" " + std::wstring(number, number + std::strlen(number)) + L" " +
-                (text ? text : L""));
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (code == successCode_) succeeded_ = true;
-      for (int failure : failureCodes_)
-        if (code == failure) failed_ = true;
-    };
-  }
-
-  int ExitCode() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return succeeded_ && !failed_ ? 0 : 1;
-  }
-
- private:
-  std::mutex mutex_;
-  int successCode_;
-  std::vector<int> failureCodes_;
-  bool succeeded_ = false;
-  bool failed_ = false;
-};
-
-}  // namespace
 
 int RunPackage(const std::vector<std::wstring>& args) {
   std::vector<std::wstring> v;

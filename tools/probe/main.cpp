@@ -48,6 +48,12 @@ const Command kCommands[] = {
      L"tvprobe uninstall --exe PATH --dir D\n"
      L"    run the uninstaller PATH on the installation folder D as the installer does; print each\n"
      L"    event as \"<code> <value> <text>\"; exit 0 after 5003 (removed), 1 after a failure"},
+    {L"install", RunInstall,
+     L"tvprobe install --url URL --dir D [--type N] [--prev-uninstaller PATH] [--lang CODE] [--instcmd TEXT]\n"
+     L"                [--insnew]\n"
+     L"    a whole installation without the window: the previous uninstaller PATH (when given), the\n"
+     L"    download of URL with DownloadType N, then the package into D; print each event as\n"
+     L"    \"<code> <value> <text>\"; exit 0 after 2003 (installed), 1 after a failure"},
     {L"skin", RunSkin,
      L"tvprobe skin --archive FILE.7z [--markup NAME]\n"
      L"    list the entries of a skin archive (name, tab, size), or parse the markup entry NAME and print\n"

@@ -22,6 +22,7 @@ int RunDownload(const std::vector<std::wstring>& args);
 int RunMd5(const std::vector<std::wstring>& args);
 int RunPackage(const std::vector<std::wstring>& args);
 int RunUninstall(const std::vector<std::wstring>& args);
+int RunInstall(const std::vector<std::wstring>& args);
 int RunSkin(const std::vector<std::wstring>& args);
 
 }  // namespace Probe
