@@ -1,7 +1,5 @@
 #include "download/curl_client.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <ctime>
 
@@ -9,29 +7,25 @@
 #include "utils/strings.h"
 #include "utils/trace.h"
 
-namespace Download {
-
-size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
-
-CURLcode ApplyTlsSettings(CURL* curl) {
-  if (CaInfoFile().empty()) return CURLE_OK;
-  return curl_easy_setopt(curl, CURLOPT_CAINFO, CaInfoFile().c_str());
-}
-
-}  // namespace Download
-
 namespace {
 
 using Download::ScopedCurl;
 
-std::wstring ErrorText(int result) {
-  return Utils::ToWide(curl_easy_strerror(static_cast<CURLcode>(result)), CP_ACP);
-}
+using Download::ErrorText;
 
-int64_t FileSize(const std::string& narrowPath) {
-  struct _stati64 info;
-  if (_stati64(narrowPath.c_str(), &info) != 0) return -1;
-  return info.st_size;
+// The options every probing request sets: a HEAD request of `url` whose
+// body, if any, is dropped; `header` also hands the headers to the write
+// function. Returns the bitwise OR of the option results.
+int SetProbeOptions(CURL* c, const std::string& url, bool followRedirects, bool header) {
+  int options = 0;
+  options |= curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  if (followRedirects) options |= curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+  if (header) options |= curl_easy_setopt(c, CURLOPT_HEADER, 1L);
+  options |= curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+  options |= curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Download::DiscardBody);
+  options |= curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 60L);
+  options |= Download::ApplyTlsSettings(c);
+  return options;
 }
 
 }  // namespace
@@ -108,7 +102,7 @@ int CurlClient::Start() {
     options |= curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     options |= curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 60L);
     options |= Download::ApplyTlsSettings(c);
-    resumeOffset_ = FileSize(partPath);
+    resumeOffset_ = Download::FileSize(partPath);
     if (static_cast<double>(resumeOffset_) > 1e-10)
       options |= curl_easy_setopt(c, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeOffset_));
     // With a digest in the URL, the digest follows the part file: what an
@@ -142,14 +136,7 @@ Download::ScopedCurl CurlClient::Head(const std::string& url) {
     return handle;
   }
   CURL* c = handle.get();
-  int options = 0;
-  options |= curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  options |= curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  options |= curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-  options |= curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Download::DiscardBody);
-  options |= curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 60L);
-  options |= Download::ApplyTlsSettings(c);
-  if (options != 0) return handle;  // returned unperformed
+  if (SetProbeOptions(c, url, true, false) != 0) return handle;  // returned unperformed
   const CURLcode result = curl_easy_perform(c);
   if (result != CURLE_OK) TRACE_NOEOL(L"error:%d:%s", static_cast<int>(result), ErrorText(result).c_str());
   TRACE(L"error:%d:%s", static_cast<int>(result), ErrorText(result).c_str());
@@ -177,14 +164,7 @@ std::string CurlClient::GetRealUrl_Str(const std::string& url) {
   ScopedCurl handle(curl_easy_init());
   if (!handle) return url;
   CURL* c = handle.get();
-  int options = 0;
-  options |= curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  options |= curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  options |= curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-  options |= curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Download::DiscardBody);
-  options |= curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 60L);
-  options |= Download::ApplyTlsSettings(c);
-  if (options != 0) return url;
+  if (SetProbeOptions(c, url, true, false) != 0) return url;
   const CURLcode result = curl_easy_perform(c);
   if (result != CURLE_OK) {
     TRACE_NOEOL(L"error:%d:%s", static_cast<int>(result), ErrorText(result).c_str());
@@ -201,13 +181,8 @@ double CurlClient::GetDownloadFileLength_Str(const std::string& url) {
     return -1.0;
   }
   CURL* c = handle.get();
-  int options = 0;
-  options |= curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  options |= curl_easy_setopt(c, CURLOPT_HEADER, 1L);
-  options |= curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-  options |= curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Download::DiscardBody);
-  options |= curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 60L);
-  options |= Download::ApplyTlsSettings(c);
+  // Redirects are not followed here, and the request's own result is ignored.
+  const int options = SetProbeOptions(c, url, false, true);
   if (options != 0) {
     TRACE(L"error:%d:%s", options, ErrorText(options).c_str());
     return -1.0;

@@ -4,6 +4,9 @@
 
 #include <curl/curl.h>
 
+#include <cstdint>
+#include <string>
+
 #include "utils/scoped.h"
 
 namespace Download {
@@ -32,5 +35,12 @@ size_t DiscardBody(char* data, size_t size, size_t count, void* user);
 // Applies the configured CA file (see SetCaInfoFile); returns the option's
 // result (CURLE_OK when none is configured).
 CURLcode ApplyTlsSettings(CURL* curl);
+
+// libcurl's text for a result (or for one of the clients' own negative
+// codes), widened with the ANSI code page for the trace.
+std::wstring ErrorText(int result);
+
+// Size of a file by its narrow (ANSI) path; -1 when it cannot be read.
+int64_t FileSize(const std::string& narrowPath);
 
 }  // namespace Download

@@ -1,6 +1,9 @@
 #include "download/downloader.h"
 
+#include <sys/stat.h>
+
 #include "download/curl_downloader.h"
+#include "download/curl_handles.h"
 #include "download/mt_curl_downloader.h"
 #include "download/win_downloader.h"
 #include "utils/strings.h"
@@ -17,6 +20,23 @@ CDownloader* CreateDownloader(int type, StatusCallback callback, const wchar_t* 
 }
 
 namespace Download {
+
+size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
+
+CURLcode ApplyTlsSettings(CURL* curl) {
+  if (CaInfoFile().empty()) return CURLE_OK;
+  return curl_easy_setopt(curl, CURLOPT_CAINFO, CaInfoFile().c_str());
+}
+
+std::wstring ErrorText(int result) {
+  return Utils::ToWide(curl_easy_strerror(static_cast<CURLcode>(result)), CP_ACP);
+}
+
+int64_t FileSize(const std::string& narrowPath) {
+  struct _stati64 info;
+  if (_stati64(narrowPath.c_str(), &info) != 0) return -1;
+  return info.st_size;
+}
 
 const wchar_t kLibCurlText[] = L"LibCurl";
 const wchar_t kUrlDownloadToFileText[] = L"URLDownloadToFile";

@@ -1,7 +1,5 @@
 #include "download/mt_curl_downloader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
@@ -18,15 +16,8 @@ namespace {
 const wchar_t kDigestMissing[] = L"mtcurl\u83b7\u53d6url-md5\u5931\u8d25";   // "mtcurl获取url-md5失败"
 const wchar_t kDigestMismatch[] = L"mtcurl\u6587\u4ef6md5\u6821\u9a8c\u5931\u8d25";  // "mtcurl文件md5校验失败"
 
-std::wstring ErrorText(int result) {
-  return Utils::ToWide(curl_easy_strerror(static_cast<CURLcode>(result)), CP_ACP);
-}
-
-int64_t FileSize(const std::string& narrowPath) {
-  struct _stati64 info;
-  if (_stati64(narrowPath.c_str(), &info) != 0) return -1;
-  return info.st_size;
-}
+using Download::ErrorText;
+using Download::FileSize;
 
 bool StartsWithNoCase(const char* text, size_t length, const char* prefix) {
   const size_t n = std::strlen(prefix);

@@ -100,12 +100,8 @@ void RunPackage(PackageRun& run) {
   report(IST_CODE_START, 0.0, L"");
   report(IST_CODE_PROGRESS, 0.0, L"");
 
-  std::unique_ptr<Utils::ChildProcess> child;
-  try {
-    child = std::make_unique<Utils::ChildProcess>();
-    child->Start(run.commandLine);
-  } catch (const std::exception&) {
-    child.reset();
+  std::unique_ptr<Utils::ChildProcess> child = Utils::StartChildProcess(run.commandLine);
+  if (!child) {
     report(IST_CODE_FAIL, 2.0, L"");
     return;
   }

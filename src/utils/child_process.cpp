@@ -120,4 +120,14 @@ bool ReadUntilExit(ChildProcess& child, const UINT& codePage, const ChunkParser&
   return finalState;
 }
 
+std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& commandLine) {
+  try {
+    auto child = std::make_unique<ChildProcess>();
+    child->Start(commandLine);
+    return child;
+  } catch (const std::exception&) {
+    return nullptr;  // what was built so far is released on the way out
+  }
+}
+
 }  // namespace Utils

@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "utils/scoped.h"
@@ -92,6 +93,10 @@ class ChildProcess {
   DWORD processId_ = 0;
   DWORD threadId_ = 0;
 };
+
+// A started child, or null when its pipes or its process could not be made
+// (the runners report that as a launch failure).
+std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& commandLine);
 
 // Called with the text of each chunk; returns 0 until the chunk holds the
 // child's final state, non-zero from then on.

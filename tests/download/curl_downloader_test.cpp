@@ -17,19 +17,12 @@ namespace {
 
 constexpr int kSingle = 1;
 
-std::vector<int> CodesOf(const std::vector<Event>& events) {
-  std::vector<int> codes;
-  for (const auto& e : events)
-    if (e.code != DL_CODE_PROGRESS) codes.push_back(e.code);
-  return codes;
-}
-
 const Event& Last(const std::vector<Event>& events) { return events.back(); }
 
 TEST(CurlDownloader, FollowsARedirectAndAcceptsTheMatchingDigest) {
   TempDir dir;
   const auto events = RunDownload(kSingle, NginxServer().Url(L"/redirect/package.exe"), dir / L"pkg.exe");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
   EXPECT_EQ(events.front().value, 1.0);
   EXPECT_EQ(Last(events).text, L"LibCurl");
   EXPECT_EQ(Md5Hex(FileBytes(dir / L"pkg.exe")), NginxServer().Md5());
@@ -53,7 +46,7 @@ TEST(CurlDownloader, A404IsTriedSixTimesHalfASecondApart) {
   TempDir dir;
   FaultServer server;
   const auto events = RunDownload(kSingle, server.Url("/status/404/2097152/f.bin"), dir / L"f.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
   EXPECT_EQ(Last(events).value, 22.0);
   EXPECT_EQ(Last(events).text, L"LibCurl");
   const auto gets = Gets(server.Stop());
@@ -68,7 +61,7 @@ TEST(CurlDownloader, ResumesAfterEveryCutWithoutFetchingAByteTwice) {
   // The digest, kept while the pieces arrive, matches the whole file.
   const auto events = RunDownload(
       kSingle, server.Url("/cut/262144/2621440/" + Md5Hex(FaultContent::Make(size)) + "/f.bin"), dir / L"f.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
   EXPECT_EQ(FileBytes(dir / L"f.bin"), FaultContent::Make(size));
   const auto gets = Gets(server.Stop());
   ASSERT_EQ(gets.size(), 10u);
@@ -85,7 +78,7 @@ TEST(CurlDownloader, GivesUpAfterTwelveInterruptedTransfers) {
   TempDir dir;
   FaultServer server;
   const auto events = RunDownload(kSingle, server.Url("/cut/131072/2621440/f.bin"), dir / L"f.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
   EXPECT_EQ(Last(events).value, 18.0);
   EXPECT_EQ(Gets(server.Stop()).size(), 12u);
 }
@@ -95,7 +88,7 @@ TEST(CurlDownloader, RefusesFilesUnderOneMebibyte) {
   {
     FaultServer server;
     const auto events = RunDownload(kSingle, server.Url("/plain/0/921600/f.bin"), dir / L"small.bin");
-    EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+    EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
     EXPECT_EQ(Last(events).value, -998.0);
     EXPECT_TRUE(Gets(server.Stop()).empty());  // no body was ever asked for
   }
@@ -119,7 +112,7 @@ TEST(CurlDownloader, StoresAGzipEncodedBodyDecoded) {
   FaultServer server;
   const auto events =
       RunDownload(kSingle, server.Url("/gzip/0/1500000/" + Md5Hex(content) + "/f.bin"), dir / L"f.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
   EXPECT_EQ(FileBytes(dir / L"f.bin"), content);
 }
 
@@ -138,7 +131,7 @@ TEST(CurlDownloader, ReadsALocalFileUrlInTheAnsiCodePage) {
   std::wstring url = L"file:///" + (dir / L"s\u00f6urce.bin");
   for (auto& c : url) if (c == L'\\') c = L'/';
   const auto events = RunDownload(kSingle, url, dir / L"copy.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_MD5_NOTICE, DL_CODE_SUCCESS}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_MD5_NOTICE, DL_CODE_SUCCESS}));
   EXPECT_EQ(FileBytes(dir / L"copy.bin"), content);
 }
 

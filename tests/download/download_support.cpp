@@ -142,12 +142,14 @@ std::vector<Event> EventLog::Events() {
   return events_;
 }
 
-std::vector<int> EventLog::Codes() {
+std::vector<int> Codes(const std::vector<Event>& events) {
   std::vector<int> codes;
-  for (const auto& e : Events())
+  for (const auto& e : events)
     if (e.code != DL_CODE_PROGRESS) codes.push_back(e.code);
   return codes;
 }
+
+std::vector<int> EventLog::Codes() { return DownloadTest::Codes(Events()); }
 
 std::vector<double> EventLog::Progress() {
   std::vector<double> values;

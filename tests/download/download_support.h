@@ -92,6 +92,9 @@ class EventLog {
   CDownloader* retryTarget_ = nullptr;
 };
 
+// The codes of `events` without DL_CODE_PROGRESS.
+std::vector<int> Codes(const std::vector<Event>& events);
+
 // Runs one downloader of `type` to its end, answering DL_CODE_RETRY.
 std::vector<Event> RunDownload(int type, const std::wstring& url, const std::wstring& path, EventLog* log = nullptr);
 

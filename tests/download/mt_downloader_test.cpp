@@ -17,13 +17,6 @@ namespace {
 
 constexpr int kMulti = 3;
 
-std::vector<int> CodesOf(const std::vector<Event>& events) {
-  std::vector<int> codes;
-  for (const auto& e : events)
-    if (e.code != DL_CODE_PROGRESS) codes.push_back(e.code);
-  return codes;
-}
-
 std::string Path(const char* mode, uint64_t parameter, uint64_t size) {
   return "/" + std::string(mode) + "/" + std::to_string(parameter) + "/" + std::to_string(size) + "/f.bin";
 }
@@ -44,7 +37,7 @@ TEST(MultiPartDownloader, SplitsIntoAtMostTwoRangesOfTenMebibyteUnits) {
     // With the digest in the URL: the joined file must pass it.
     const std::string path = "/plain/0/" + std::to_string(c.size) + "/" + Md5Hex(FaultContent::Make(c.size)) + "/f.bin";
     const auto events = RunDownload(kMulti, server.Url(path), dir / L"f.bin");
-    EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS})) << c.size;
+    EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS})) << c.size;
     EXPECT_EQ(events.back().text, L"LibCurl");
     std::set<std::string> ranges;
     for (const auto& get : Gets(server.Stop())) ranges.insert(get.range);
@@ -62,7 +55,7 @@ TEST(MultiPartDownloader, AcceptsTwoHundredFiftySixBytesButNotLess) {
   EXPECT_EQ(events.back().code, DL_CODE_SUCCESS);
   EXPECT_EQ(FileBytes(dir / L"a.bin"), FaultContent::Make(256));
   events = RunDownload(kMulti, server.Url(Path("plain", 0, 255)), dir / L"b.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
   EXPECT_EQ(events.back().value, 0.0);
   EXPECT_EQ(Gets(server.Stop()).size(), 1u);  // only the 256-byte file was fetched
 }
@@ -72,7 +65,7 @@ TEST(MultiPartDownloader, ResumesKeptPartFilesAfterARetryWithProgress) {
   TempDir dir;
   FaultServer server;
   const auto events = RunDownload(kMulti, server.Url(Path("cut", 262144, 15728640)), dir / L"f.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
   for (const auto& e : events) {
     if (e.code == DL_CODE_RETRY || e.code == DL_CODE_FAIL) {
       EXPECT_EQ(e.value, 18.0);
@@ -93,7 +86,7 @@ TEST(MultiPartDownloader, AResumedDownloadPassesItsDigest) {
   FaultServer server;
   const auto events = RunDownload(
       kMulti, server.Url("/cutfirst/13/" + std::to_string(size) + "/" + Md5Hex(content) + "/f.bin"), dir / L"f.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}));
   EXPECT_TRUE(FileBytes(dir / L"f.bin") == content);
   uint64_t sent = 0;
   for (const auto& get : Gets(server.Stop())) sent += get.sent;
@@ -104,7 +97,7 @@ TEST(MultiPartDownloader, StartsOverAfterARetryWithoutProgress) {
   TempDir dir;
   FaultServer server;
   const auto events = RunDownload(kMulti, server.Url(Path("status", 500, 2097152)), dir / L"f.bin");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
   EXPECT_EQ(events.back().value, 22.0);
   const auto gets = Gets(server.Stop());
   ASSERT_EQ(gets.size(), 14u);  // seven tries per attempt
@@ -138,7 +131,7 @@ TEST(MultiPartDownloader, NeverStoresAWholeFileAnswerAsALaterRange) {
   {
     FaultServer server;
     const auto events = RunDownload(kMulti, server.Url(Path("norange", 0, 20971520)), dir / L"f.bin");
-    EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+    EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
     EXPECT_EQ(events.back().value, 33.0);
     EXPECT_FALSE(TestSupport::FileExists(dir / L"f.bin"));
     int firstRangeRequests = 0;
@@ -170,7 +163,7 @@ TEST(MultiPartDownloader, ProbeFailuresEndTheDownload) {
                                server.Url(Path("status", 404, 0))};
   for (const auto& url : urls) {
     const auto events = RunDownload(kMulti, url, dir / L"f.bin");
-    EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL})) << TestSupport::Utf8(url);
+    EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL})) << TestSupport::Utf8(url);
     EXPECT_EQ(events.back().value, 0.0);
   }
   EXPECT_TRUE(Gets(server.Stop()).empty());
@@ -182,7 +175,7 @@ TEST(MultiPartDownloader, WithoutLibcurlEveryAttemptFailsWithoutNetwork) {
   curlReady = false;
   const auto events = RunDownload(kMulti, server.Url(Path("plain", 0, 2097152)), dir / L"f.bin");
   curlReady = true;
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
   EXPECT_TRUE(server.Stop().empty());
 }
 

@@ -13,13 +13,6 @@ namespace {
 
 constexpr int kSystem = 2;
 
-std::vector<int> CodesOf(const std::vector<Event>& events) {
-  std::vector<int> codes;
-  for (const auto& e : events)
-    if (e.code != DL_CODE_PROGRESS) codes.push_back(e.code);
-  return codes;
-}
-
 TEST(WinDownloader, RequestUrlEncodesBlanksAndNonAsciiOnly) {
   EXPECT_EQ(CWinDownloader::RequestUrl(L"http://h/a b/\u4e2d.exe?x=%41"), L"http://h/a+b/%E4%B8%AD.exe?x=%41");
   EXPECT_EQ(CWinDownloader::RequestUrl(L"file:///C:/a b/\u4e2d.exe"), L"file:///C:/a b/\u4e2d.exe");
@@ -30,7 +23,7 @@ TEST(WinDownloader, DownloadsThePackage) {
   const auto events =
       RunDownload(kSystem, NginxServer().Url(L"/pkg/" + TestSupport::FromUtf8(NginxServer().Md5()) + L"/package.exe"),
                dir / L"package.exe");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
   EXPECT_EQ(events.back().text, L"URLDownloadToFile");
   EXPECT_EQ(events.back().value, 0.0);
   EXPECT_EQ(Md5Hex(FileBytes(dir / L"package.exe")), NginxServer().Md5());
@@ -48,7 +41,7 @@ TEST(WinDownloader, SendsTheUrlPercentEncoded) {
 TEST(WinDownloader, AnHttpErrorIsNotASuccess) {
   TempDir dir;
   const auto events = RunDownload(kSystem, NginxServer().Url(L"/files/no-such-package.exe"), dir / L"f.exe");
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
   EXPECT_LT(events.back().value, 0.0);  // an HRESULT
   EXPECT_FALSE(TestSupport::FileExists(dir / L"f.exe"));  // the error page is not kept
   const std::string log = NginxServer().AccessLog();
@@ -64,7 +57,7 @@ TEST(WinDownloader, ThreeAttemptsASecondApartThenFailure) {
   const ULONGLONG begin = ::GetTickCount64();
   const auto events = RunDownload(kSystem, L"http://127.0.0.1:1/package.exe", dir / L"f.exe");
   EXPECT_GE(::GetTickCount64() - begin, 2900u);
-  EXPECT_EQ(CodesOf(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+  EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
   EXPECT_LT(events.back().value, 0.0);
   EXPECT_EQ(events.back().text, L"URLDownloadToFile");
 }
