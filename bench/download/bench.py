@@ -3,6 +3,7 @@ the ratios at the end. Each figure is the median of --repeat runs."""
 import argparse
 import hashlib
 import os
+import shutil
 import socket
 import statistics
 import subprocess
@@ -70,7 +71,10 @@ def main():
 
     work, wine = args.work, "/usr/lib/wine/wine64"
     tvprobe = os.path.join(args.bin, "tvprobe.exe")
-    www, out_dir = os.path.join(work, "www"), os.path.join(work, "out")
+    # Downloads land in memory (/dev/shm when there is one): the figures are
+    # those of the downloaders, not of the disk's write-back.
+    shm = "/dev/shm" if os.path.isdir("/dev/shm") else work
+    www, out_dir = os.path.join(work, "www"), os.path.join(shm, "tv-bench-out")
     os.makedirs(www, exist_ok=True)
     os.makedirs(out_dir, exist_ok=True)
     os.makedirs(os.path.join(work, "tmp"), exist_ok=True)
@@ -135,10 +139,12 @@ def run_all(args, wine, tvprobe, out_dir, sizes, files, plain, limited):
             base = "http://127.0.0.1:%d" % port
             print("\n== %d MiB, %s" % (size // MiB, label))
             print("%-26s %10s %9s %10s" % ("tool", "MiB/s", "CPU s", "peak MiB"))
-            for name, argv_of in tools.items():
-                url = base + (path if "digest" in name else "/" + os.path.basename(source))
-                runs = []
-                for _ in range(args.repeat):
+            # Rounds of every tool in turn, so a slow spell of the machine
+            # does not fall on one tool alone.
+            runs_of = {name: [] for name in tools}
+            for _ in range(args.repeat):
+                for name, argv_of in tools.items():
+                    url = base + (path if "digest" in name else "/" + os.path.basename(source))
                     for stale in (out, out + ".part", out + "_0", out + "_1"):
                         if os.path.exists(stale):
                             os.remove(stale)
@@ -146,7 +152,9 @@ def run_all(args, wine, tvprobe, out_dir, sizes, files, plain, limited):
                     if code != 0 or md5_of(out) != digest:
                         print("   %s failed (exit %d)" % (name, code))
                         continue
-                    runs.append((seconds, cpu, rss))
+                    runs_of[name].append((seconds, cpu, rss))
+            for name in tools:
+                runs = runs_of[name]
                 if not runs:
                     continue
                 seconds = statistics.median(r[0] for r in runs)
@@ -204,6 +212,7 @@ def run_all(args, wine, tvprobe, out_dir, sizes, files, plain, limited):
         for name in ("type 1 (single stream)", "type 3 (two ranges)", "type 2 (system service)"):
             ratio("%d MiB no limit: %s / curl.exe peak memory" % (m, name.split(" (")[0]),
                   get(size, "no limit", name, 2), get(size, "no limit", "curl.exe (Wine)", 2), "<= 1.1")
+    shutil.rmtree(out_dir, ignore_errors=True)
     if len(sizes) > 1:
         small, large = min(sizes), max(sizes)
         for name in ("type 1 (single stream)", "type 3 (two ranges)", "type 2 (system service)", "curl.exe (Wine)"):

@@ -10,13 +10,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 bash scripts/build.sh win64 >/dev/null
-for p in aria2 time; do dpkg-query -W -f="${Status}" $p 2>/dev/null | grep -q "ok installed" || ${SUDO:-$( [ "$(id -u)" = 0 ] || echo sudo)} apt-get install -y -qq $p >/dev/null; done
+sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
+for p in aria2 time; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || $sudo apt-get install -y -qq "$p" >/dev/null
+done
 work="$root/build/win64/bench/download"
 mkdir -p "$work"
 # shellcheck source=../../tests/support/wine-env.sh
 . tests/support/wine-env.sh
 tv_wine_setup "$work"
 trap 'tv_wine_teardown "$work"' EXIT
-. build/win64/deps.cmake 2>/dev/null || true
 curl_exe=$(sed -n 's/set(TV_CURL_PREFIX "\(.*\)")/\1/p' build/win64/deps.cmake)/bin/curl.exe
-exec python3 bench/download/bench.py --work "$work" --bin "$root/build/win64/bin" --curl-exe "$curl_exe" "$@"
+python3 bench/download/bench.py --work "$work" --bin "$root/build/win64/bin" --curl-exe "$curl_exe" "$@"

@@ -27,7 +27,7 @@ using ScopedCurlList = Utils::ScopedObject<curl_slist*, CurlListTraits>;
 
 // libcurl's receive buffer for downloads: larger than its default, so a fast
 // link costs far fewer socket reads (each a system call, dear under Wine).
-constexpr long kReceiveBuffer = 512 * 1024;
+constexpr long kReceiveBuffer = 128 * 1024;
 
 // A write function that takes and drops everything (probing requests).
 size_t DiscardBody(char* data, size_t size, size_t count, void* user);

@@ -94,6 +94,19 @@ TEST(DownloadTraces, SingleStreamClient) {
   EXPECT_TRUE(HasTrace(lines, "Utils::Thread::CallBack", "THREAD BEGIN\r\n"));
 }
 
+TEST(DownloadTraces, ProgressOfTheSingleStreamClient) {
+  TempDir dir;
+  FaultServer server;
+  const auto lines = TraceLines(L"--type 1 --url " + server.Url("/slow/1048576/3145728/f.bin") + L" --out \"" +
+                                (dir / L"f.bin") + L"\"");
+  // " <MiB received>M <MiB expected>M   progress:<percent>%  speed:<KiB/s> " and a bare line feed.
+  const std::regex progress(
+      ".*\\(CurlClient::ProgressCallback\\)<\\d{4,}>:  [0-3]M 3M   progress:\\d+\\.\\d{6}%  speed:\\d+\\.\\d{6} \n");
+  int seen = 0;
+  for (const auto& line : lines) seen += std::regex_match(line, progress) ? 1 : 0;
+  EXPECT_GE(seen, 1);
+}
+
 TEST(DownloadTraces, MultiPartDownloader) {
   TempDir dir(L"tr\u00e4ce");
   FaultServer server;

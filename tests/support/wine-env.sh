@@ -47,7 +47,7 @@ tv_wine_setup() {
 # True when a wineserver of this WINEPREFIX runs.
 tv_wineserver_running() {
   local pid
-  for pid in $(pgrep -x 'wineserver64|wineserver'); do
+  for pid in $(pgrep -x wineserver64) $(pgrep -x wineserver); do
     { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
   done
   return 1
