@@ -10,7 +10,7 @@ fifo=$(mktemp -u)
 mkfifo "$fifo"
 trap 'rm -f "$fifo"' EXIT
 
-"$run" "$bin/tv_test_helper.exe" hold-mutex D1A547DB89C0BC61_Installer_Transvera 5000 > "$fifo" &
+TV_WINE_RUN_STREAM=1 "$run" "$bin/tv_test_helper.exe" hold-mutex D1A547DB89C0BC61_Installer_Transvera 5000 > "$fifo" &
 holder=$!
 read -r line < "$fifo"
 line=${line%$'\r'}
