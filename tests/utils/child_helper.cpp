@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "demo_io.h"
 #include "utils/probes.h"
 #include "utils/strings.h"
 
@@ -30,26 +31,6 @@ namespace {
 void WriteOut(const std::string& bytes) {
   DWORD written = 0;
   ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 >= text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
-    if (next == 'n') out += '\n';
-    else if (next == 'r') out += '\r';
-    else if (next == 't') out += '\t';
-    else if (next == '0') out += '\0';
-    else if (next == 'x' && i + 2 < text.size()) {
-      out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
-      i += 2;
-    } else out += next;
-  }
-  return out;
 }
 
 const char* TypeName(HANDLE handle) {
@@ -70,13 +51,13 @@ int wmain(int argc, wchar_t** argv) {
     const std::string name = step.substr(0, colon);
     const std::string value = colon == std::string::npos ? std::string() : step.substr(colon + 1);
     if (name == "out") {
-      WriteOut(Unescape(value));
+      WriteOut(Demo::Unescape(value));
     } else if (name == "fill") {
       const size_t sep = value.find(':');
       WriteOut(std::string(std::strtoul(value.c_str(), nullptr, 10), sep == std::string::npos ? 'x' : value[sep + 1]));
     } else if (name == "pad") {
       const size_t sep = value.find(':');
-      const std::string text = Unescape(sep == std::string::npos ? std::string() : value.substr(sep + 1));
+      const std::string text = Demo::Unescape(sep == std::string::npos ? std::string() : value.substr(sep + 1));
       const size_t total = std::strtoul(value.c_str(), nullptr, 10);
       WriteOut(std::string(total > text.size() ? total - text.size() : 0, 'p') + text);
     } else if (name == "err") {

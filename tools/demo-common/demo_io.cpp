@@ -119,6 +119,7 @@ std::string Unescape(const std::string& text) {
     if (next == 'n') out += '\n';
     else if (next == 'r') out += '\r';
     else if (next == 't') out += '\t';
+    else if (next == '0') out += '\0';
     else if (next == 'x' && i + 2 < text.size()) {
       out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
       i += 2;

@@ -62,7 +62,7 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
-// Backslash-escapes of a test script: \n, \r, \t, \\ and \xHH.
+// Backslash-escapes of a test script: \n, \r, \t, \0, \\ and \xHH.
 std::string Unescape(const std::string& text);
 
 }  // namespace Demo
