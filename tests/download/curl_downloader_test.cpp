@@ -128,8 +128,7 @@ TEST(CurlDownloader, ReadsALocalFileUrlInTheAnsiCodePage) {
   TempDir dir(L"caf\u00e9");
   const std::string content = FaultContent::Make(1200000);
   ASSERT_TRUE(TestSupport::WriteBytes(dir / L"s\u00f6urce.bin", content));
-  std::wstring url = L"file:///" + (dir / L"s\u00f6urce.bin");
-  for (auto& c : url) if (c == L'\\') c = L'/';
+  const std::wstring url = FileUrl(dir / L"s\u00f6urce.bin");
   const auto events = RunDownload(kSingle, url, dir / L"copy.bin");
   EXPECT_EQ(Codes(events), (std::vector<int>{DL_CODE_START, DL_CODE_MD5_NOTICE, DL_CODE_SUCCESS}));
   EXPECT_EQ(FileBytes(dir / L"copy.bin"), content);

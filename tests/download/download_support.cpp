@@ -171,6 +171,13 @@ std::vector<Event> RunDownload(int type, const std::wstring& url, const std::wst
 
 std::string FileBytes(const std::wstring& path) { return TestSupport::ReadBytes(path); }
 
+std::wstring FileUrl(const std::wstring& path) {
+  std::wstring url = L"file:///" + path;
+  for (auto& c : url)
+    if (c == L'\\') c = L'/';
+  return url;
+}
+
 std::string Md5Hex(const std::string& bytes) {
   TestSupport::TempDir dir(L"md5");
   TestSupport::WriteBytes(dir / L"data", bytes);

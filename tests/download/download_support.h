@@ -99,6 +99,8 @@ std::vector<int> Codes(const std::vector<Event>& events);
 std::vector<Event> RunDownload(int type, const std::wstring& url, const std::wstring& path, EventLog* log = nullptr);
 
 std::string FileBytes(const std::wstring& path);
+// "file:///" followed by the path with forward slashes.
+std::wstring FileUrl(const std::wstring& path);
 std::string Md5Hex(const std::string& bytes);  // through a temporary file and Utils::FileMd5Hex
 
 }  // namespace DownloadTest

@@ -155,8 +155,7 @@ TEST(MultiPartDownloader, NeverStoresAWholeFileAnswerAsALaterRange) {
 
 TEST(MultiPartDownloader, ProbeFailuresEndTheDownload) {
   TempDir dir;
-  std::wstring fileUrl = L"file:///" + (dir / L"source.bin");
-  for (auto& c : fileUrl) if (c == L'\\') c = L'/';
+  const std::wstring fileUrl = FileUrl(dir / L"source.bin");
   ASSERT_TRUE(TestSupport::WriteBytes(dir / L"source.bin", FaultContent::Make(1200000)));
   FaultServer server;
   const std::wstring urls[] = {fileUrl, server.Url(Path("nolength", 0, 2097152)),

@@ -79,8 +79,7 @@ TEST(WinDownloader, PassesALocalFileUrlUnchanged) {
   TempDir dir(L"w d");
   const std::string content = FaultContent::Make(300000);
   ASSERT_TRUE(TestSupport::WriteBytes(dir / L"source file.bin", content));
-  std::wstring url = L"file:///" + (dir / L"source file.bin");
-  for (auto& c : url) if (c == L'\\') c = L'/';
+  const std::wstring url = FileUrl(dir / L"source file.bin");
   const auto events = RunDownload(kSystem, url, dir / L"copy.bin");
   EXPECT_EQ(events.back().code, DL_CODE_SUCCESS);
   EXPECT_EQ(FileBytes(dir / L"copy.bin"), content);

@@ -3,7 +3,6 @@
 // the callback), and prints every status event as "<code> <value> <text>".
 #include <windows.h>
 
-#include <cstdio>
 #include <memory>
 #include <mutex>
 
